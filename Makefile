@@ -1,0 +1,41 @@
+# MARROWFIN front door. `make demo` and `make test` are all a newcomer needs.
+JOBS    ?= $(shell nproc)
+WERROR  := $(if $(filter true 1 yes,$(CI)),ON,OFF)
+NATIVE  := build/native
+WIN32   := build/win32
+CMAKE_COMMON := -DMARROWFIN_WERROR=$(WERROR)
+
+.PHONY: all deps native win32 test test-native test-win32 demo bench clean
+
+all: native win32
+
+deps:
+	@tools/install-deps.sh
+
+native: deps
+	cmake -S . -B $(NATIVE) $(CMAKE_COMMON)
+	cmake --build $(NATIVE) -j$(JOBS)
+
+win32: deps
+	cmake -S . -B $(WIN32) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
+	cmake --build $(WIN32) -j$(JOBS)
+
+test-native: native
+	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
+
+test-win32: win32
+	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
+	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+
+test: test-native test-win32
+
+demo: win32
+	tools/demo.sh $(CURDIR)/$(WIN32)
+
+bench: deps
+	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
+	cmake --build build/bench -j$(JOBS) --target marrowfin_bench
+	build/bench/tools/bench/marrowfin_bench
+
+clean:
+	rm -rf build demo

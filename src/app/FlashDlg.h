@@ -1,0 +1,73 @@
+// CFlashDlg: the main dialog (template 102), the one window of the program.
+// It owns the drive table, the compatibility list, the flash job handed to
+// the worker and the module handle of the ASPI library.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "app/CompatList.h"
+#include "device/DriveEntry.h"
+#include "flash/FlashJob.h"
+#include "win/Controls.h"
+#include "win/Dialog.h"
+
+class CFlashDlg : public CDialog {
+public:
+    CFlashDlg();
+    ~CFlashDlg() override;
+
+    // Attributes
+    static std::string GetTargetDriveText();
+    static std::string GetRevisionText();
+    FlashJob& Job() { return m_Job; }
+    HICON GetAppIcon() const { return m_hIcon; }
+
+    // Where the minimised dialog draws its icon: centred, divisions signed and
+    // truncating toward zero.
+    static POINT IconPaintOrigin(const RECT& client, int cxIcon, int cyIcon);
+
+protected:
+    BOOL OnInitDialog() override;
+    void DoDataExchange() override;
+    void OnOK() override;
+    void OnCancel() override;
+    BOOL ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // Message handlers
+    LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnPaint(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnQueryDragIcon(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnUpgrade(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnDestroy(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+    LRESULT OnDriveSelEndOk(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+
+    // Device access
+    BOOL ReleaseDeviceAccess();
+
+private:
+    // While "Close" is disabled an upgrade is under way: nothing may end the dialog.
+    bool IsCloseAllowed() const;
+    void AddAboutMenuEntry();
+
+    static const MessageEntry<CFlashDlg> s_messageTable[6];
+    static std::string s_TargetDriveText;
+    static std::string s_RevisionText;
+
+    CEdit m_LogBox;
+    CWindow m_RevisionLabel;
+    CComboBox m_DriveList;
+    FlashJob m_Job;
+    HANDLE m_hScratchDevice = nullptr;
+    std::uint8_t m_byTransport = 0;
+    std::uint8_t m_byLegacyNtScan = 0;
+    std::uint8_t m_byModelMatched = 0;
+    HMODULE m_hAspi = nullptr;
+    DriveTable m_Drives;
+    std::int32_t m_nCompatRows = 0;
+    std::FILE* m_fpCompat = nullptr;
+    std::int32_t m_dwShowWarning = 0;
+    CompatList m_Compat;
+    HICON m_hIcon = nullptr;
+};

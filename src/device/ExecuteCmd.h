@@ -1,0 +1,10 @@
+// fgExecuteCmd: sends one SCSI command to one drive on either transport and
+// waits for it (Windows). See ScsiTypes.h for the flag values and the
+// function pointer type through which the engine and tests reach it.
+#pragma once
+
+#include "device/ScsiTypes.h"
+
+int fgExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length,
+                 std::uint8_t* data, std::uint8_t cdbLength, const std::uint8_t* cdb,
+                 std::uint8_t transport, std::uint8_t* sense);
