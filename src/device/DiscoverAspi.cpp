@@ -1,0 +1,81 @@
+// Discovery through ASPI: every target of every host adapter the layer knows.
+#include <cstring>
+
+#include "device/AspiLibrary.h"
+#include "device/DiscoveryPaths.h"
+#include "device/ExecuteCmd.h"
+#include "device/InquiryData.h"
+
+namespace {
+
+// Layers that leave HA_Unique byte 3 at 0 do not say how many targets they
+// have; the first two are probed.
+constexpr int kDefaultTargets = 2;
+
+// INQUIRY, allocation length 36, sent as the 12-byte CDB every caller uses.
+constexpr std::uint8_t kInquiryCdb[12] = {0x12, 0x00, 0x00, 0x00, kInquiryIdentityLength, 0, 0, 0, 0, 0, 0, 0};
+
+// Sends INQUIRY to a drive the layer reported as type 5 and fills its
+// identity; false when the command fails or the data says otherwise.
+bool IdentifyAspiDrive(DriveEntry& entry) {
+    std::uint8_t inquiry[kInquiryIdentityLength] = {};
+    std::uint8_t sense[kSenseBufferSize];
+    if (fgExecuteCmd(entry, SRB_DIR_IN, sizeof inquiry, inquiry, sizeof kInquiryCdb, kInquiryCdb, TransportAspi,
+                     sense) != 1 ||
+        !IsOpticalDrive(inquiry)) {
+        return false;
+    }
+    CopyDriveIdentity(entry, inquiry);
+    return true;
+}
+
+}  // namespace
+
+void DiscoverAspiDrives(DriveTable& table) {
+    if (GetASPI32SupportInfo == nullptr || SendASPI32Command == nullptr) {
+        return;
+    }
+    const std::uint32_t info = GetASPI32SupportInfo();
+    if (AspiSupportStatus(info) != SS_COMP) {
+        return;
+    }
+    const int adapters = AspiAdapterCount(info);
+    for (int ha = 0; ha < adapters; ++ha) {
+        SRB_HAInquiry adapter;
+        std::memset(&adapter, 0, sizeof adapter);
+        adapter.SRB_Cmd = SC_HA_INQUIRY;
+        adapter.SRB_HaId = static_cast<std::uint8_t>(ha);
+        SendASPI32Command(&adapter);
+        if (adapter.SRB_Status != SS_COMP) {
+            continue;
+        }
+        const int targets = adapter.HA_Unique[3] != 0 ? adapter.HA_Unique[3] : kDefaultTargets;
+        for (int target = 0; target < targets; ++target) {
+            if (table.nCount >= kMaxDrives) {
+                return;
+            }
+            SRB_GDEVBlock device;
+            std::memset(&device, 0, sizeof device);
+            device.SRB_Cmd = SC_GET_DEV_TYPE;
+            device.SRB_HaId = static_cast<std::uint8_t>(ha);
+            device.SRB_Target = static_cast<std::uint8_t>(target);
+            device.SRB_Lun = 0;
+            SendASPI32Command(&device);
+            if (device.SRB_Status != SS_COMP || device.SRB_DeviceType != DTYPE_CDROM) {
+                continue;
+            }
+            DriveEntry* entry = AllocateDriveEntry();
+            if (entry == nullptr) {
+                continue;
+            }
+            entry->HID = static_cast<std::uint8_t>(ha);
+            entry->TID = static_cast<std::uint8_t>(target);
+            entry->AlignMask = adapter.HA_Unique[0];
+            if (IdentifyAspiDrive(*entry)) {
+                table.pEntries[table.nCount++] = entry;
+            } else {
+                FreeDriveEntry(entry);  // the next drive found takes the slot
+            }
+        }
+    }
+}

@@ -1,0 +1,46 @@
+// DriveTable lifetime: entry allocation, the discovery switch and release.
+#include <windows.h>
+
+#include "device/DeviceCalls.h"
+#include "device/DiscoveryPaths.h"
+#include "device/DriveDiscovery.h"
+#include "device/ScsiTypes.h"
+
+DriveEntry* AllocateDriveEntry() {
+    return static_cast<DriveEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveEntry)));
+}
+
+void FreeDriveEntry(DriveEntry* entry) { HeapFree(GetProcessHeap(), 0, entry); }
+
+void DiscoverDrives(DriveTable& table, BYTE transport, BYTE legacyNtScan) {
+    table.nCount = 0;
+    if (transport == TransportAspi) {
+        DiscoverAspiDrives(table);
+    } else if (legacyNtScan) {
+        DiscoverAdapterListDrives(table);
+    } else {
+        DiscoverLetterDrives(table);
+    }
+}
+
+void ReleaseDrives(DriveTable& table) {
+    for (int i = 0; i < table.nCount; ++i) {
+        const HANDLE hDevice = table.pEntries[i]->hDevice;
+        if (hDevice == nullptr) {
+            continue;
+        }
+        // Entries found through one letter's adapter list share its handle.
+        bool closedAlready = false;
+        for (int j = 0; j < i; ++j) {
+            closedAlready = closedAlready || table.pEntries[j]->hDevice == hDevice;
+        }
+        if (!closedAlready) {
+            g_DeviceCalls.Close(hDevice);
+        }
+    }
+    for (int i = 0; i < table.nCount; ++i) {
+        FreeDriveEntry(table.pEntries[i]);
+        table.pEntries[i] = nullptr;
+    }
+    table.nCount = 0;
+}

@@ -1,0 +1,14 @@
+// The two halves of fgExecuteCmd, one per transport. Internal to device
+// access; fgExecuteCmd (ExecuteCmd.cpp) has already cleared the sense bytes
+// and checked the CDB length when these run.
+#pragma once
+
+#include <cstdint>
+
+#include "device/DriveEntry.h"
+
+int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                       std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t* sense);
+
+int ExecuteAspi(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                std::uint8_t cdbLength, const std::uint8_t* cdb);

@@ -1,0 +1,155 @@
+// A scratch folder with a drive list, the built wnaspi32.dll loaded from its
+// build path with the list named in MARROWFIN_VDRIVES, and helpers to send
+// requests. Each fixture loads a fresh copy of the layer and waits, when it
+// ends, until the module is really gone, so no drive state leaks between
+// tests.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/AspiDefs.h"
+#include "device/ScsiTypes.h"
+
+namespace aspitest {
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+class LayerFixture : public ::testing::Test {
+protected:
+    LayerFixture() {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        char name[MAX_PATH];
+        GetTempFileNameA(temp, "asp", 0, name);  // creates a file: make it a folder
+        DeleteFileA(name);
+        CreateDirectoryA(name, nullptr);
+        m_dir = name;
+        for (char& c : m_dir)
+            if (c == '\\') c = '/';
+        SetEnvironmentVariableA("MARROWFIN_VDRIVES", ConfigPath().c_str());
+    }
+
+    ~LayerFixture() override {
+        Unload();
+        SetEnvironmentVariableA("MARROWFIN_VDRIVES", nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::string ConfigPath() const { return m_dir + "/vdrives.txt"; }
+    std::string RecordPath() const { return m_dir + "/record.txt"; }
+    std::string InDir(const std::string& name) const { return m_dir + "/" + name; }
+
+    // Writes the list (with a record line into the scratch folder unless
+    // `withRecord` is false) and loads the layer.
+    void Load(const std::string& config, bool withRecord = true) {
+        std::ofstream(ConfigPath(), std::ios::binary)
+            << config << (withRecord ? "\nrecord \"" + RecordPath() + "\"\n" : std::string());
+        LoadLayer();
+    }
+
+    void LoadLayer() {
+        Unload();
+        m_module = LoadLibraryA(WNASPI32_DLL_PATH);
+        ASSERT_NE(nullptr, m_module) << "cannot load " << WNASPI32_DLL_PATH << ", error " << GetLastError();
+        supportInfo = reinterpret_cast<PFN_GETASPI32SUPPORTINFO>(
+            reinterpret_cast<void*>(GetProcAddress(m_module, "GetASPI32SupportInfo")));
+        send = reinterpret_cast<PFN_SENDASPI32COMMAND>(
+            reinterpret_cast<void*>(GetProcAddress(m_module, "SendASPI32Command")));
+        ASSERT_NE(nullptr, supportInfo);
+        ASSERT_NE(nullptr, send);
+    }
+
+    // A worker that has just signalled its last request may still hold the
+    // module for a moment; the next load must get a fresh copy.
+    void Unload() {
+        if (m_module == nullptr) return;
+        FreeLibrary(m_module);
+        m_module = nullptr;
+        for (int i = 0; i < 5000 && GetModuleHandleA(WNASPI32_DLL_PATH) != nullptr; ++i) Sleep(1);
+        ASSERT_EQ(nullptr, GetModuleHandleA(WNASPI32_DLL_PATH)) << "layer still loaded";
+    }
+
+    SRB_ExecSCSICmd Exec(std::uint8_t ha, std::uint8_t target, std::initializer_list<std::uint8_t> cdb,
+                         std::uint8_t flags, std::uint8_t* data, std::uint32_t length) {
+        SRB_ExecSCSICmd srb;
+        std::memset(&srb, 0, sizeof srb);
+        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        srb.SRB_HaId = ha;
+        srb.SRB_Target = target;
+        srb.SRB_Flags = flags;
+        srb.SRB_BufLen = length;
+        srb.SRB_BufPointer = data;
+        srb.SRB_SenseLen = SENSE_LEN;
+        srb.SRB_CDBLen = static_cast<std::uint8_t>(cdb.size());
+        std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
+        return srb;
+    }
+
+    // Sends with a completion event and waits for it when the layer pends.
+    // `returned` receives what SendASPI32Command answered.
+    std::uint8_t SendAndWait(SRB_ExecSCSICmd& srb, std::uint32_t* returned = nullptr) {
+        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
+        srb.SRB_PostProc = event;
+        const std::uint32_t answer = send(&srb);
+        if (returned != nullptr) *returned = answer;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 5000)) << "completion event never signalled";
+        CloseHandle(event);
+        return srb.SRB_Status;
+    }
+
+    // WRITE BUFFER mode 6 of `bytes` at `offset`, and mode 7 (save) as the
+    // program sends it: data-in, 4096 bytes, nothing moves.
+    SRB_ExecSCSICmd Chunk(std::uint8_t ha, std::uint8_t target, std::uint32_t offset, std::vector<std::uint8_t>& bytes) {
+        const auto n = static_cast<std::uint32_t>(bytes.size());
+        return Exec(ha, target,
+                    {0x3B, 0x06, 0x00, std::uint8_t(offset >> 16), std::uint8_t(offset >> 8), std::uint8_t(offset),
+                     std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n), 0, 0, 0},
+                    SRB_DIR_OUT, bytes.data(), n);
+    }
+    SRB_ExecSCSICmd Save(std::uint8_t ha, std::uint8_t target, std::vector<std::uint8_t>& scratch) {
+        scratch.assign(4096, 0);
+        return Exec(ha, target, {0x3B, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, SRB_DIR_IN, scratch.data(), 4096);
+    }
+
+    PFN_GETASPI32SUPPORTINFO supportInfo = nullptr;
+    PFN_SENDASPI32COMMAND send = nullptr;
+
+private:
+    std::string m_dir;
+    HMODULE m_module = nullptr;
+};
+
+// A 32-byte header carrying the 16-bit sum of `image` in bytes 30-31.
+inline std::vector<std::uint8_t> HeaderFor(const std::vector<std::uint8_t>& image) {
+    std::uint16_t sum = 0;
+    for (std::uint8_t b : image) sum = static_cast<std::uint16_t>(sum + b);
+    std::vector<std::uint8_t> header(32, 0);
+    header[30] = static_cast<std::uint8_t>(sum >> 8);
+    header[31] = static_cast<std::uint8_t>(sum);
+    return header;
+}
+
+}  // namespace aspitest
