@@ -1,0 +1,145 @@
+// CFlashEngine: construction from the job, the run, numbered error reports
+// and the ownership of the image buffer, the image file and sum.txt.
+#include "flash/FlashEngine.h"
+
+#include <cstdarg>
+#include <cstring>
+
+namespace {
+
+// Copies a fixed text field, always terminated, the rest zero: the image
+// check compares a fixed number of characters, so nothing left over from the
+// dialog's buffer may take part.
+template <std::size_t N>
+void CopyText(char (&dst)[N], const char (&src)[N]) {
+    std::memset(dst, 0, N);
+    std::size_t n = 0;
+    while (n < N - 1 && src[n] != '\0') ++n;
+    std::memcpy(dst, src, n);
+}
+
+}  // namespace
+
+CFlashEngine::CFlashEngine(const FlashJob& job) : CFlashEngine(job, DefaultEngineSeams()) {}
+
+CFlashEngine::CFlashEngine(const FlashJob& job, const EngineSeams& seams)
+    : Drive(job.Drive),
+      fpSum(nullptr),
+      fpImage(nullptr),
+      pBank{},
+      byBank(0),
+      wOffset(0),
+      dwImageSize(0),
+      bHexImage(job.bHexImage),
+      byRecordSum(0),
+      wCheckSum(0),
+      _wSecSum(0),
+      bUsePassThrough(job.bUsePassThrough),
+      dwFileSize(0),
+      dwFileOffset(0),
+      CBSetAuxText(job.CBSetAuxText),
+      CBSetRevision(job.CBSetRevision),
+      CBSetDriveName(job.CBSetDriveName),
+      CBGetDriveName(job.CBGetDriveName),
+      CBShowMessage(job.CBShowMessage),
+      CBShowStatus(job.CBShowStatus),
+      CBSetProgress(job.CBSetProgress),
+      CBIdle(job.CBIdle),
+      CBIfTerminated(job.CBIfTerminated),
+      nSegments(0),
+      bModelFound(0),
+      bRevisionFound(0),
+      m_seams(seams),
+      m_szSumPath{},
+      m_bReadStopped(false),
+      m_pReadNext(m_readAhead),
+      m_pReadEnd(m_readAhead) {
+    CopyText(szImagePath, job.szImagePath);
+    CopyText(szDriveText, job.szDriveText);
+    CopyText(szRevision, job.szRevision);
+    SetSumFilePath("sum.txt");
+}
+
+// Everything is given back by Run, ReportError and the loader.
+CFlashEngine::~CFlashEngine() = default;
+
+void CFlashEngine::SetSumFilePath(const char* path) {
+    std::strncpy(m_szSumPath, path, sizeof m_szSumPath - 1);
+    m_szSumPath[sizeof m_szSumPath - 1] = '\0';
+}
+
+void CFlashEngine::Run() {
+    const bool ok = fgUpgradeFirmware();
+    char text[100];
+    std::snprintf(text, sizeof text, "%s",
+                  ok ? "Please Restart Your Computer." : "Flashing is incorrect!!");
+    CBShowMessage(text);
+    CBShowStatus("");
+    ReleaseImageBuffer(true);
+}
+
+void CFlashEngine::ReportError(ErrorCode code) {
+    char text[100];
+    std::snprintf(text, sizeof text, "ERR: %s", ErrorMessages[code]);
+    CBShowMessage(text);
+    CloseImageFile();
+    // sum.txt stays open: the procedure writes its own closing line.
+    ReleaseImageBuffer(false);
+}
+
+bool CFlashEngine::ObtainImageBuffer() {
+    auto* base = static_cast<std::uint8_t*>(m_seams.pfnAllocImage(kImageBufferSize));
+    if (base == nullptr) return false;
+    for (std::uint32_t i = 0; i < kBankCount; ++i) pBank[i] = base + i * kBankSize;
+    // Addresses the image does not cover read as erased flash.
+    std::memset(base, 0xFF, kImageBufferSize);
+    return true;
+}
+
+void CFlashEngine::ReleaseImageBuffer(bool unlockFirst) {
+    std::uint8_t* base = pBank[0];
+    if (base == nullptr) return;  // never obtained, or already given back
+    if (unlockFirst) m_seams.pfnUnlockImage(base, kImageBufferSize);
+    m_seams.pfnFreeImage(base, kImageBufferSize);
+    for (auto& bank : pBank) bank = nullptr;
+}
+
+void CFlashEngine::CloseImageFile() {
+    if (fpImage == nullptr) return;
+    std::fclose(fpImage);
+    fpImage = nullptr;
+    m_pReadNext = m_pReadEnd = m_readAhead;
+}
+
+void CFlashEngine::CloseSumFile() {
+    if (fpSum == nullptr) return;
+    std::fclose(fpSum);
+    fpSum = nullptr;
+}
+
+// sum.txt is a trace only: when it could not be opened the run goes on and
+// every line is dropped.
+void CFlashEngine::SumPrintf(const char* format, ...) {
+    if (fpSum == nullptr) return;
+    std::va_list args;
+    va_start(args, format);
+    std::vfprintf(fpSum, format, args);
+    va_end(args);
+}
+
+// A command failure names the sense key byte, the additional sense code and
+// its qualifier, both in sum.txt and in the log box.
+void CFlashEngine::ReportCommandFailure(char step, const std::uint8_t* sense,
+                                        bool lineEnd) {
+    const unsigned key = sense[2], asc = sense[12], ascq = sense[13];
+    if (lineEnd) {
+        SumPrintf("Execute command error!! %2X/%2X/%2X\n", key, asc, ascq);
+    } else {
+        SumPrintf("Execute command error!! %2X/%2X/%2X", key, asc, ascq);
+    }
+    char text[100];
+    std::snprintf(text, sizeof text, "Execute command error%c!! %2X/%2X/%2X", step, key, asc,
+                  ascq);
+    CBShowMessage(text);
+    CloseSumFile();
+}

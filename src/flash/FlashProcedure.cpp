@@ -1,0 +1,170 @@
+// fgUpgradeFirmware: the upgrade of one drive, from the opening vendor
+// command to the end of the programming wait.
+//
+// The image goes to the drive's download buffer in 4096-byte chunks at
+// buffer offset 32 + image address; a 32-byte header at offset 0 carries the
+// 16-bit sum of the image bytes the drive holds; the save command makes the
+// drive program its flash, which takes a fixed 91 seconds during which the
+// drive must not be disturbed. sum.txt receives a trace of every step.
+#include <cstdio>
+
+#include "flash/FlashEngine.h"
+#include "flash/ImageScan.h"
+
+namespace {
+
+constexpr int kChunkAttempts = 6;
+constexpr int kProgrammingSteps = 17;
+constexpr std::uint32_t kProgrammingStepMs = 5000;
+constexpr std::uint32_t kSettleMs = 5000;
+constexpr std::uint32_t kFinalMs = 1000;
+
+}  // namespace
+
+// The image of a ".hex" file is checked over the segments it announced: the
+// first (nSegments + 1) * 64 KB of the buffer, whether or not records wrote
+// there. The identification may straddle a bank boundary.
+bool CFlashEngine::CheckHexImage() {
+    // More segment records than the buffer has segments announce nothing
+    // beyond the buffer's end.
+    const std::uint32_t banks = nSegments >= kBankCount / 2 - 1 ? kBankCount
+                                                                 : 2 * nSegments + 2;
+    const auto* id = reinterpret_cast<const std::uint8_t*>(szDriveText);
+    int matched = 0;
+    bool found = false;
+    for (std::uint32_t b = 0; b < banks; ++b) {
+        _wSecSum = ImageByteSum(pBank[b], kBankSize);
+        wCheckSum = static_cast<std::uint16_t>(wCheckSum + _wSecSum);
+        if (!found) found = ForwardMatch(pBank[b], kBankSize, id, kDriveIdLength, matched);
+    }
+    return found;
+}
+
+bool CFlashEngine::fgUpgradeFirmware() {
+    std::uint8_t sense[kSenseBufferSize] = {};
+    char text[100];
+
+    (void)fgReadVendorBlock(sense);
+
+    wCheckSum = 0;
+    dwFileSize = 0;
+    dwFileOffset = 0;
+    switch (LoadImage()) {
+    case kLoadComplete:
+    case kLoadBufferFull:
+        break;
+    case kLoadUnreadable:
+        ReportError(kErrReadInputFile);
+        return false;
+    case kLoadFormatError:
+        ReportError(kErrFormatMismatch);
+        return false;
+    default:  // kLoadNoMemory, kLoadStopped: reported where it happened
+        return false;
+    }
+
+    wCheckSum = 0;
+    bool imageFits;
+    if (bHexImage != 0) {
+        imageFits = CheckHexImage();
+    } else {
+        wCheckSum = _wSecSum;
+        imageFits = bModelFound != 0 && bRevisionFound != 0;
+    }
+    if (!imageFits) {
+        CBShowMessage("It is an incorrect firmware version!");
+        return false;
+    }
+
+    std::snprintf(text, sizeof text, "Check Sum : %X", static_cast<unsigned>(wCheckSum));
+    CBShowMessage(text);
+    CBShowStatus("Updating.....");
+    CBSetProgress(0);
+    CBShowMessage("Please wait a minute.....");
+
+    std::uint32_t sent = 0;     // S: bytes sent
+    std::uint32_t address = 0;  // A: image address of the next chunk
+    wOffset = 0;
+    byBank = 0;
+    _wSecSum = 0;
+
+    if (bHexImage != 0) {
+        // Send whole 64 KB segments: up to the end of the segment the data
+        // ends in, plus one more when it ends on a segment's last byte. The
+        // buffer's end bounds it; nothing lies beyond.
+        dwImageSize = (dwImageSize & ~(kSegmentSize - 1)) + kSegmentSize;
+        if (dwImageSize > kImageBufferSize) dwImageSize = kImageBufferSize;
+    }
+
+    fpSum = std::fopen(m_szSumPath, "a");
+    SumPrintf("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
+              static_cast<int>(sizeof Drive.ModelName), Drive.ModelName, Drive.HID, Drive.TID,
+              static_cast<int>(sizeof Drive.Revision), Drive.Revision);
+
+    while (sent < dwImageSize) {
+        if (CBIfTerminated() != 0) {
+            ReportError(kErrTerminateUpgrade);
+            SumPrintf("CBIfTerminated failed!!\n");
+            CloseSumFile();
+            return false;
+        }
+        // A chunk sent again replaces the bytes the drive got before, so the
+        // header's sum counts it once: each attempt starts from the sum of
+        // the chunks already accepted.
+        const std::uint16_t sumBefore = _wSecSum;
+        bool good = false;
+        for (int attempt = 0; attempt < kChunkAttempts && !good; ++attempt) {
+            _wSecSum = sumBefore;
+            good = fgWriteOneFlashCmdData(address + kHeaderSize, sense);
+        }
+        if (!good) {
+            ReportCommandFailure('A', sense, true);
+            return false;
+        }
+        CBSetProgress(5);
+        address += kChunkSize;
+        sent += kChunkSize;
+        wOffset = static_cast<std::uint16_t>(wOffset + kChunkSize);
+        if (wOffset == kBankSize) {
+            wOffset = 0;
+            ++byBank;
+        }
+        CBSetProgress(10);
+    }
+    SumPrintf("Finished : fgWriteOneFlashCmdData()\n");
+
+    if (!fgWriteHeader(0, sense)) {
+        ReportCommandFailure('B', sense, true);
+        return false;
+    }
+    SumPrintf("Finished : fgWriteHeader()\n");
+    CBSetProgress(15);
+
+    if (!fgDownloadSave(sense)) {
+        ReportCommandFailure('C', sense, false);
+        return false;
+    }
+
+    // The drive programs its flash now and answers nothing meanwhile.
+    for (int i = 0; i < kProgrammingSteps; ++i) {
+        CBSetProgress(20 + 3 * i);
+        m_seams.pfnSleep(kProgrammingStepMs);
+    }
+    SumPrintf("I will in fgTestUnitReadyComplete()\n");
+    m_seams.pfnSleep(kSettleMs);
+    m_seams.pfnSleep(kFinalMs);
+    CBSetProgress(90);
+
+    // The drive now reports a new revision; what the dialog showed is stale.
+    CBSetDriveName("");
+    CBSetRevision("");
+
+    if (CBIfTerminated() != 0) {
+        // Too late to stop anything: the drive has saved. Noted, not failed.
+        ReportError(kErrTerminateUpgrade);
+        SumPrintf("2: CBIfTerminated()\n");
+    }
+    CloseSumFile();
+    CBSetProgress(100);
+    return true;
+}

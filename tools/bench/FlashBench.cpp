@@ -1,0 +1,187 @@
+// Speed of the flashing engine on a 1 MB image: loading it as ".hex" and as
+// ".bin", a whole upgrade against a drive that answers at once, and, for
+// scale, srec_cat turning the same data from Intel-HEX into binary.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "flash/FlashEngine.h"
+
+#ifdef MF_BENCH_VDRIVE
+#include "vdrive/VDriveTransport.h"
+#include "vdrive/VirtualDrive.h"
+#endif
+
+namespace {
+
+const char kDriveId[] = "VENDORX CDROM DRIVE 52X ";
+const char kRevision[] = "1.05";
+
+void NoText(const char*) {}
+bool g_runFailed = false;
+void CatchOutcome(const char* text) {
+    if (std::strcmp(text, "Flashing is incorrect!!") == 0) g_runFailed = true;
+}
+int NoProgress(int) { return 0; }
+std::uint8_t NotTerminated() { return 0; }
+void NoSleep(std::uint32_t) {}
+
+int InstantDrive(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t,
+                 const std::uint8_t*, std::uint8_t, std::uint8_t* sense) {
+    std::memset(sense, 0, 16);
+    return 1;
+}
+
+// The files every benchmark reads, made once in a scratch directory.
+struct Files {
+    std::filesystem::path dir, hex, bin, standardHex, outBin, sum;
+    Files() {
+        char tmpl[] = "/tmp/mf_bench_XXXXXX";
+        dir = ::mkdtemp(tmpl);
+        hex = dir / "fw.hex";
+        bin = dir / "fw.bin";
+        standardHex = dir / "std.hex";
+        outBin = dir / "out.bin";
+        sum = dir / "sum.txt";
+
+        std::vector<std::uint8_t> image(kImageBufferSize);
+        std::mt19937 gen(1);
+        for (auto& b : image) b = static_cast<std::uint8_t>(gen());
+        std::memcpy(image.data() + 4096, kDriveId, 24);
+        std::memcpy(image.data() + 8192, kRevision, 4);
+        std::ofstream(bin, std::ios::binary)
+            .write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+
+        // 16 full segments of 16-byte records joined by segment records.
+        std::string text;
+        static const char* digits = "0123456789ABCDEF";
+        for (std::uint32_t at = 0; at < kImageBufferSize; at += 16) {
+            if (at != 0 && at % kSegmentSize == 0) text += ":00000055AB\r\n";
+            std::uint8_t rec[21] = {16, static_cast<std::uint8_t>(at >> 8), static_cast<std::uint8_t>(at), 0};
+            std::memcpy(rec + 4, image.data() + at, 16);
+            std::uint8_t sum = 0;
+            for (int i = 0; i < 20; ++i) sum = static_cast<std::uint8_t>(sum + rec[i]);
+            rec[20] = static_cast<std::uint8_t>(0x100 - sum);
+            text += ':';
+            for (auto b : rec) {
+                text += digits[b >> 4];
+                text += digits[b & 15];
+            }
+            text += "\r\n";
+        }
+        text += ":00000001FF\r\n";
+        std::ofstream(hex, std::ios::binary) << text;
+
+        // The same data as standard Intel-HEX (type 04 records), for srec_cat.
+        const std::string cmd = "srec_cat " + bin.string() + " -binary -o " + standardHex.string() +
+                                " -intel -obs=16 >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) != 0) standardHex.clear();
+    }
+    ~Files() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+};
+
+Files& TheFiles() {
+    static Files files;
+    return files;
+}
+
+FlashJob Job(const std::filesystem::path& image, bool hex) {
+    FlashJob job{};
+    std::strncpy(job.szImagePath, image.c_str(), sizeof job.szImagePath - 1);
+    std::strncpy(job.szDriveText, kDriveId, sizeof job.szDriveText - 1);
+    std::strncpy(job.szRevision, kRevision, sizeof job.szRevision - 1);
+    std::strncpy(job.Drive.ModelName, kDriveId, sizeof job.Drive.ModelName - 1);
+    job.bHexImage = hex ? 1 : 0;
+    job.CBSetAuxText = job.CBSetRevision = job.CBSetDriveName = job.CBShowMessage =
+        job.CBShowStatus = NoText;
+    job.CBSetProgress = NoProgress;
+    job.CBIfTerminated = NotTerminated;
+    job.bUsePassThrough = TransportPassThrough;
+    return job;
+}
+
+void LoadOnce(benchmark::State& state, bool hex) {
+    const auto& files = TheFiles();
+    const EngineSeams seams = DefaultEngineSeams();
+    for (auto _ : state) {
+        CFlashEngine engine(Job(hex ? files.hex : files.bin, hex), seams);
+        const int outcome = engine.LoadImage();
+        if (outcome < 0) state.SkipWithError("load failed");
+        benchmark::DoNotOptimize(engine.pBank[0]);
+        if (engine.pBank[0] != nullptr) {
+            seams.pfnUnlockImage(engine.pBank[0], kImageBufferSize);
+            seams.pfnFreeImage(engine.pBank[0], kImageBufferSize);
+            for (auto& bank : engine.pBank) bank = nullptr;
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(std::filesystem::file_size(hex ? files.hex : files.bin)));
+}
+
+void BM_LoadImageHex1MB(benchmark::State& state) { LoadOnce(state, true); }
+void BM_LoadImageBin1MB(benchmark::State& state) { LoadOnce(state, false); }
+
+void BM_SrecCatHexToBin1MB(benchmark::State& state) {
+    const auto& files = TheFiles();
+    if (files.standardHex.empty()) {
+        state.SkipWithError("srec_cat not available");
+        return;
+    }
+    const std::string cmd = "srec_cat " + files.standardHex.string() + " -intel -o " +
+                            files.outBin.string() + " -binary";
+    for (auto _ : state) {
+        if (std::system(cmd.c_str()) != 0) state.SkipWithError("srec_cat failed");
+    }
+}
+
+void Upgrade(benchmark::State& state, PFN_EXECUTE_CMD execute, void* device) {
+    const auto& files = TheFiles();
+    EngineSeams seams = DefaultEngineSeams();
+    seams.pfnExecuteCmd = execute;
+    seams.pfnSleep = NoSleep;
+    FlashJob job = Job(files.bin, false);
+    job.Drive.hDevice = device;
+    job.CBShowMessage = CatchOutcome;
+    for (auto _ : state) {
+        CFlashEngine engine(job, seams);
+        engine.SetSumFilePath(files.sum.c_str());
+        g_runFailed = false;
+        engine.Run();
+        if (g_runFailed) state.SkipWithError("upgrade failed");
+        state.PauseTiming();
+        std::filesystem::remove(files.sum);
+        state.ResumeTiming();
+    }
+}
+
+void BM_UpgradeFirmware1MB_InstantDrive(benchmark::State& state) { Upgrade(state, InstantDrive, nullptr); }
+
+#ifdef MF_BENCH_VDRIVE
+void BM_UpgradeFirmware1MB_VirtualDrive(benchmark::State& state) {
+    // A drive that is ready again at once after the save.
+    auto config = vdrive::DriveConfig::Optical(kDriveId, kRevision);
+    config.notReadyMs = 0;
+    vdrive::VirtualDrive drive(config);
+    Upgrade(state, VDriveExecuteCmd, &drive);
+}
+BENCHMARK(BM_UpgradeFirmware1MB_VirtualDrive)->Unit(benchmark::kMillisecond);
+#endif
+
+BENCHMARK(BM_LoadImageHex1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadImageBin1MB)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SrecCatHexToBin1MB)->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_UpgradeFirmware1MB_InstantDrive)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
