@@ -1,10 +1,20 @@
 #include "app/FlashDlg.h"
 
+#include <process.h>
+
+#include <cstdio>
 #include <cstring>
 
 #include "app/AboutDlg.h"
 #include "app/Hooks.h"
+#include "app/UpgradeChoice.h"
+#include "device/AspiLibrary.h"
+#include "device/DriveDiscovery.h"
+#include "device/DriveSelection.h"
+#include "flash/FlashWorker.h"
 #include "res/resource.h"
+#include "ui/WarningDlg.h"
+#include "win/PlatformCalls.h"
 
 std::string CFlashDlg::s_TargetDriveText;
 std::string CFlashDlg::s_RevisionText;
@@ -55,11 +65,88 @@ BOOL CFlashDlg::OnInitDialog() {
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     g_pMainDlg = this;
+    ChooseTransport();
 
     ::SetWindowTextA(GetDlgItem(IDC_STATUS), "");
     m_RevisionLabel.SetWindowText("");
     ::SendMessageA(GetDlgItem(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+
+    if (LoadAspiLibrary()) {
+        ListDrives();
+    } else {
+        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+        m_RevisionLabel.EnableWindow(FALSE);
+    }
+
+    if (!ReadCompatList()) {
+        g_Platform.MessageBoxA(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_ICONHAND);
+        return FALSE;
+    }
+    LogCompatList();
+    CheckCompatibility();
     return TRUE;
+}
+
+void CFlashDlg::ChooseTransport() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = 148;
+    g_Platform.GetVersionExA(&info);
+    if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+        m_byTransport = TransportPassThrough;
+        m_byLegacyNtScan = info.dwMajorVersion <= 4 ? 1 : 0;
+    } else {
+        m_byTransport = TransportAspi;
+        m_byLegacyNtScan = 0;
+    }
+}
+
+void CFlashDlg::ListDrives() {
+    ::DiscoverDrives(m_Drives, m_byTransport, m_byLegacyNtScan);
+    for (std::uint8_t n = 0; n < m_Drives.nCount; ++n) {
+        DriveEntry& entry = *m_Drives.pEntries[n];
+        char suffix[8];
+        std::snprintf(suffix, sizeof suffix, "(%d)", n);
+        std::strncat(entry.ModelName, suffix, sizeof entry.ModelName - std::strlen(entry.ModelName) - 1);
+        m_DriveList.SetWindowText(entry.ModelName);
+        m_RevisionLabel.SetWindowText(entry.Revision);
+        m_DriveList.AddString(entry.ModelName);
+    }
+}
+
+bool CFlashDlg::ReadCompatList() {
+    std::memset(&m_Compat, 0, sizeof m_Compat);
+    m_fpCompat = std::fopen("IDString.txt", "r");
+    if (m_fpCompat == nullptr) return false;
+    m_nCompatRows = ReadCompatListFile(m_fpCompat, m_Compat, m_dwShowWarning);
+    std::fclose(m_fpCompat);
+    m_fpCompat = nullptr;
+    return true;
+}
+
+void CFlashDlg::LogCompatList() {
+    CBShowMessage("This firmware can be used on below drives  :");
+    for (int row = 0; row < m_nCompatRows; ++row) {
+        char line[128];
+        std::snprintf(line, sizeof line, "(%d) %s  %s", row + 1, m_Compat.Model[row], m_Compat.FirmwareFile[row]);
+        CBShowMessage(line);
+    }
+}
+
+void CFlashDlg::CheckCompatibility() {
+    m_byModelMatched = 0;
+    for (int d = 0; d < m_Drives.nCount; ++d) {
+        const DriveEntry& entry = *m_Drives.pEntries[d];
+        for (int row = 0; row < m_nCompatRows; ++row) {
+            if (!CompatRowMatches(m_Compat, row, entry.ModelName, entry.Revision)) continue;
+            m_byModelMatched = 1;
+            m_DriveList.SetWindowText(entry.ModelName);
+            m_RevisionLabel.SetWindowText(entry.Revision);
+        }
+    }
+    if (!m_byModelMatched) {
+        CBShowMessage("CD-ROM drive model doesn't match!!");
+        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+    }
 }
 
 void CFlashDlg::AddAboutMenuEntry() {
@@ -113,23 +200,110 @@ LRESULT CFlashDlg::OnPaint(WPARAM, LPARAM, BOOL& bHandled) {
 
 LRESULT CFlashDlg::OnQueryDragIcon(WPARAM, LPARAM, BOOL&) { return reinterpret_cast<LRESULT>(m_hIcon); }
 
+void CFlashDlg::PrepareJob() {
+    char text[kDriveTextSize] = "";
+    m_DriveList.GetWindowText(text, sizeof text);
+    m_Job.Drive.HID = 255;
+    m_Job.Drive.TID = 255;
+    int index = FindDriveByName(m_Drives, text);
+    if (index >= 0) m_Job.Drive = *m_Drives.pEntries[index];
+    m_Job.bHexImage = 1;
+    m_Job.CBSetAuxText = CBSetAuxText;
+    m_Job.CBSetRevision = CBSetRevision;
+    m_Job.CBSetDriveName = CBSetDriveName;
+    m_Job.CBGetDriveName = CBGetDriveName;
+    m_Job.CBShowMessage = CBShowMessage;
+    m_Job.CBShowStatus = CBShowStatus;
+    m_Job.CBSetProgress = CBSetProgress;
+    m_Job.CBIdle = CBIdle;
+    m_Job.CBIfTerminated = CBIfTerminated;
+    m_Job.bUsePassThrough = m_byTransport;
+}
+
 LRESULT CFlashDlg::OnUpgrade(WPARAM, LPARAM, BOOL&) {
-    // The upgrade command is wired in with the flashing engine.
+    g_pMainDlg = this;
+    HWND hClose = GetDlgItem(IDCANCEL);
+    ::EnableWindow(hClose, FALSE);
+    if (!StartUpgrade()) ::EnableWindow(hClose, TRUE);
     return 0;
+}
+
+bool CFlashDlg::StartUpgrade() {
+    PrepareJob();
+    if (FindModelRow(m_Compat, m_nCompatRows, m_Job.Drive.ModelName) < 0) {
+        CBShowMessage("Drive model doesn't match!");
+        return false;
+    }
+    s_TargetDriveText = WindowText(m_DriveList);
+    s_RevisionText = WindowText(m_RevisionLabel);
+    std::memset(m_Job.szDriveText, 0, sizeof m_Job.szDriveText);
+    std::memset(m_Job.szRevision, 0, sizeof m_Job.szRevision);
+
+    if (m_dwShowWarning != 0) {
+        CWarningDlg dlgWarning;
+        if (dlgWarning.DoModal(m_hWnd) != IDOK) return false;
+    }
+
+    char directory[MAX_PATH] = "";
+    if (g_Platform.GetCurrentDirectoryA(sizeof directory, directory) == 0) {
+        g_Platform.MessageBoxA(m_hWnd, "Can't retrieves the current directory.", "GetCurrentDirectory Error !!",
+                               MB_OK | MB_ICONHAND | MB_SYSTEMMODAL);
+        return false;
+    }
+    m_DriveList.GetWindowText(m_Job.szDriveText, sizeof m_Job.szDriveText);
+    m_RevisionLabel.GetWindowText(m_Job.szRevision, sizeof m_Job.szRevision);
+
+    if (FindModelRow(m_Compat, m_nCompatRows, m_Job.szDriveText) >= 0) {
+        const char* file = m_Compat.FirmwareFile[FirmwareRowForRevision(m_Job.szRevision)];
+        BuildImagePath(m_Job.szImagePath, sizeof m_Job.szImagePath, directory, file);
+    }
+
+    if (m_Job.szImagePath[0] != '\0') {
+        char* extension = FindExtension(m_Job.szImagePath);
+        if (extension != nullptr) ::CharLowerA(extension);
+        switch (KindOfExtension(extension)) {
+        case ImageKind::Hex: m_Job.bHexImage = 1; break;
+        case ImageKind::Bin: m_Job.bHexImage = 0; break;
+        case ImageKind::Unknown:
+            g_Platform.MessageBoxA(m_hWnd, "Input file format mismatched.", "Error!!", MB_OK | MB_ICONHAND);
+            return false;
+        }
+    }
+    if (m_Job.Drive.HID == 255 || m_Job.Drive.TID == 255) {
+        g_Platform.MessageBoxA(m_hWnd, "No Target Drive.", "Error!!", MB_ICONHAND);
+        return false;
+    }
+    if (m_Job.szImagePath[0] == '\0') {
+        g_Platform.MessageBoxA(m_hWnd, "Update file name is not assigned.", "Error!!", MB_ICONHAND);
+        return false;
+    }
+
+    // The worker reads the job once, at its start; everything is written by now.
+    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &FlashWorkerProc, this, 0, nullptr));
+    if (hWorker != nullptr) ::CloseHandle(hWorker);
+    return hWorker != nullptr;
+}
+
+std::string CFlashDlg::WindowText(const CWindow& control) {
+    int length = control.GetWindowTextLength();
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    length = control.GetWindowText(text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    return text;
 }
 
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM, BOOL& bHandled) {
     ReleaseDeviceAccess();
+    ::ReleaseDrives(m_Drives);
     bHandled = FALSE;  // the platform's own destroy handling follows
     return 0;
 }
 
-LRESULT CFlashDlg::OnDriveSelEndOk(WPARAM, LPARAM, BOOL&) { return 0; }
-
-BOOL CFlashDlg::ReleaseDeviceAccess() {
-    if (m_hAspi != nullptr) {
-        ::FreeLibrary(m_hAspi);
-        m_hAspi = nullptr;
-    }
-    return TRUE;
+LRESULT CFlashDlg::OnDriveSelEndOk(WPARAM, LPARAM, BOOL&) {
+    ShowSelectedDriveRevision(m_DriveList.GetSafeHwnd(), m_RevisionLabel.GetSafeHwnd(), m_Drives);
+    return 0;
 }
+
+BOOL CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(m_hWnd, m_byTransport, &m_hAspi); }
+
+BOOL CFlashDlg::ReleaseDeviceAccess() { return ::ReleaseDeviceAccess(&m_hAspi); }

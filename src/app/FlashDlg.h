@@ -44,9 +44,24 @@ protected:
     LRESULT OnDriveSelEndOk(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
     // Device access
+    BOOL LoadAspiLibrary();
     BOOL ReleaseDeviceAccess();
 
+    // The Upgrade command's filling of the job: the drive the list names, the
+    // defaults and the hook table.
+    void PrepareJob();
+
 private:
+    // Start-up scan steps.
+    void ChooseTransport();
+    void ListDrives();
+    bool ReadCompatList();  // false when IDString.txt cannot be opened
+    void LogCompatList();
+    void CheckCompatibility();
+    // The Upgrade command after "Close" was disabled; false when it stopped.
+    bool StartUpgrade();
+    static std::string WindowText(const CWindow& control);
+
     // While "Close" is disabled an upgrade is under way: nothing may end the dialog.
     bool IsCloseAllowed() const;
     void AddAboutMenuEntry();

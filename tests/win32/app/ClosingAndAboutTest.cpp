@@ -8,6 +8,7 @@
 #include <string>
 
 #include "DialogScript.h"
+#include "MachineFixture.h"
 #include "app/FlashDlg.h"
 #include "res/resource.h"
 
@@ -53,6 +54,11 @@ void Press(HWND hDlg, Route route) {
     }
 }
 
+// The modal runs start on a machine without drives (no list either: the
+// scan's message box is recorded, not shown).
+class MainDialogClosing : public MachineFixture {};
+class AboutBox : public MachineFixture {};
+
 // A modal dialog that ended is hidden at once and destroyed when its loop exits.
 bool Ended(HWND hDlg) { return !::IsWindow(hDlg) || !::IsWindowVisible(hDlg); }
 
@@ -61,7 +67,7 @@ INT_PTR RunMain(const std::function<void(HWND)>& script) {
     return RunWithScript("MARROWFIN", [&] { return dlg->DoModal(nullptr); }, script);
 }
 
-TEST(MainDialogClosing, NoRouteEndsTheDialogWhileCloseIsDisabled) {
+TEST_F(MainDialogClosing, NoRouteEndsTheDialogWhileCloseIsDisabled) {
     std::string survived;
     INT_PTR result = RunMain([&](HWND hDlg) {
         ::EnableWindow(::GetDlgItem(hDlg, IDCANCEL), FALSE);
@@ -75,7 +81,7 @@ TEST(MainDialogClosing, NoRouteEndsTheDialogWhileCloseIsDisabled) {
     EXPECT_EQ(IDCANCEL, result);  // ended by the script's clean-up once Close was enabled
 }
 
-TEST(MainDialogClosing, CloseCloseBoxEscapeAndAltF4EndWithCancelWhenEnabled) {
+TEST_F(MainDialogClosing, CloseCloseBoxEscapeAndAltF4EndWithCancelWhenEnabled) {
     for (Route r : {Route::CloseButton, Route::CloseBox, Route::Escape, Route::AltF4}) {
         bool endedByRoute = false;
         INT_PTR result = RunMain([&](HWND hDlg) {
@@ -88,7 +94,7 @@ TEST(MainDialogClosing, CloseCloseBoxEscapeAndAltF4EndWithCancelWhenEnabled) {
     }
 }
 
-TEST(MainDialogClosing, EnterOutsideAButtonEndsWithOkWhenEnabled) {
+TEST_F(MainDialogClosing, EnterOutsideAButtonEndsWithOkWhenEnabled) {
     bool ended = false;
     INT_PTR result = RunMain([&](HWND hDlg) {
         Press(hDlg, Route::Enter);
@@ -99,7 +105,7 @@ TEST(MainDialogClosing, EnterOutsideAButtonEndsWithOkWhenEnabled) {
     EXPECT_EQ(IDOK, result);
 }
 
-TEST(AboutBox, SystemMenuEndsWithSeparatorAndAboutEntry) {
+TEST_F(AboutBox, SystemMenuEndsWithSeparatorAndAboutEntry) {
     std::string last, beforeLast;
     UINT lastId = 0, beforeType = 0;
     RunMain([&](HWND hDlg) {
@@ -142,7 +148,7 @@ AboutRun OpenAndClose(WPARAM command, const std::function<void(HWND)>& how) {
     return run;
 }
 
-TEST(AboutBox, OpensForCommand16AndClosesWithOkEscapeAndEnter) {
+TEST_F(AboutBox, OpensForCommand16AndClosesWithOkEscapeAndEnter) {
     struct Case { const char* name; WPARAM command; std::function<void(HWND)> how; };
     const Case cases[] = {
         {"OK", IDM_ABOUTBOX, [](HWND h) { ::PostMessageA(::GetDlgItem(h, IDOK), BM_CLICK, 0, 0); }},
@@ -158,7 +164,7 @@ TEST(AboutBox, OpensForCommand16AndClosesWithOkEscapeAndEnter) {
     }
 }
 
-TEST(AboutBox, OtherSystemCommandsDoNotOpenIt) {
+TEST_F(AboutBox, OtherSystemCommandsDoNotOpenIt) {
     bool aboutSeen = true;
     RunMain([&](HWND hDlg) {
         DWORD thread = ::GetWindowThreadProcessId(hDlg, nullptr);

@@ -13,6 +13,7 @@
 
 #include "DialogScript.h"
 #include "MainDialogFixture.h"
+#include "app/Hooks.h"
 #include "res/resource.h"
 
 using testing_win::PumpUntil;

@@ -1,27 +1,10 @@
-// A main dialog created modelessly from template 102 on the test thread.
+// A main dialog created modelessly from template 102 on the test thread, on a
+// machine without drives and without IDString.txt.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "MachineFixture.h"
 
-#include <memory>
-
-#include <windows.h>
-
-#include "app/FlashDlg.h"
-#include "app/Hooks.h"
-
-class MainDialogFixture : public ::testing::Test {
+class MainDialogFixture : public MachineFixture {
 protected:
-    MainDialogFixture() {
-        dlg = std::make_unique<CFlashDlg>();
-        hDlg = dlg->Create(nullptr);
-    }
-    ~MainDialogFixture() override {
-        if (::IsWindow(hDlg)) ::DestroyWindow(hDlg);
-        dlg.reset();
-    }
-    void SetUp() override { ASSERT_NE(nullptr, hDlg); }
-
-    std::unique_ptr<CFlashDlg> dlg;
-    HWND hDlg = nullptr;
+    void SetUp() override { ASSERT_NE(nullptr, CreateMainDialog()); }
 };
