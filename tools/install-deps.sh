@@ -5,7 +5,7 @@ set -e
 PKGS="cmake make g++ googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686-posix mingw-w64-tools
       wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
-      fonts-liberation srecord python3"
+      fonts-wine fonts-liberation srecord python3"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' \
