@@ -1,10 +1,6 @@
 // The ".hex" loader against an independent Intel-HEX writer (srec_cat):
 // random images, cut into 64 KB segments, each converted on its own, joined
 // with the program's segment records, must load to the raw bytes.
-#include <cstdlib>
-#include <fstream>
-#include <random>
-
 #include "FlashTestSupport.h"
 
 using namespace fltest;
@@ -13,27 +9,16 @@ namespace {
 
 class HexDifferential : public FlashTest {};
 
-// srec_cat's records of one segment file, data records only.
-std::string DataRecords(const std::filesystem::path& hex) {
-    std::ifstream in(hex);
-    std::string kept;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() >= 9 && line[0] == ':' && line.compare(7, 2, "00") == 0) kept += line + "\n";
-    }
-    return kept;
-}
-
 TEST_F(HexDifferential, SrecCatImagesLoadToTheirBytes) {
     if (std::system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "srec_cat not installed";
     std::mt19937 gen(2024);
     for (std::uint32_t size : {1u, 4095u, 65536u, 65537u, 200003u, kImageBufferSize}) {
-        auto data = RandomBytes(size, gen());
-        std::vector<std::uint8_t> expected = data;
+        const auto data = RandomBytes(size, gen());
+        Bytes expected = data;
         std::string text;
         for (std::uint32_t base = 0; base < size; base += kSegmentSize) {
             const std::uint32_t n = std::min(kSegmentSize, size - base);
-            WriteFile(Path("seg.bin"), std::vector<std::uint8_t>(data.begin() + base, data.begin() + base + n));
+            WriteFile(Path("seg.bin"), Bytes(data.begin() + base, data.begin() + base + n));
             // Leave a hole inside the segment (never at its end): it must read as 0xFF.
             std::string exclude;
             if (n > 64) {
@@ -45,7 +30,9 @@ TEST_F(HexDifferential, SrecCatImagesLoadToTheirBytes) {
                                     Path("seg.hex").string() + " -intel -address-length=2";
             ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
             if (base != 0) text += ":00000055AB\n";
-            text += DataRecords(Path("seg.hex"));
+            // srec_cat's data records only.
+            for (const auto& line : Lines(ReadFile(Path("seg.hex"))))
+                if (line.size() >= 9 && line[0] == ':' && line.compare(7, 2, "00") == 0) text += line + "\n";
         }
         WriteFile(Path("img.hex"), text + ":00000001FF\n");
 

@@ -110,17 +110,16 @@ TEST(LayerConfigTest, EachMalformedLineIsNotedAndIgnored) {
 
 TEST(LayerConfigTest, CommandLineFormatIsStable) {
     // The end-to-end suite parses these lines; this pins the documented form.
-    vdrive::CommandRecord r;
-    r.number = 12;
-    r.cdb = {0x3B, 0x06, 0x00, 0x00, 0x10, 0x20, 0x00, 0x10, 0x00};
-    r.cdbLength = 12;
-    r.dirFlags = 0x10;
-    r.length = 4096;
-    r.outBytes = 4096;
-    r.outFnv = 0x0A1B2C3D;
-    r.outSum = 0x00EF;
-    r.outcome = vdrive::Outcome::CheckCondition;
-    r.sense = {0x03, 0x0C, 0x00};
+    vdrive::CommandRecord r{.number = 12,
+                            .cdb = {0x3B, 0x06, 0x00, 0x00, 0x10, 0x20, 0x00, 0x10, 0x00},
+                            .cdbLength = 12,
+                            .dirFlags = 0x10,
+                            .length = 4096,
+                            .outBytes = 4096,
+                            .outFnv = 0x0A1B2C3D,
+                            .outSum = 0x00EF,
+                            .outcome = vdrive::Outcome::CheckCondition,
+                            .sense = {0x03, 0x0C, 0x00}};
     EXPECT_EQ("cmd ha=1 target=2 seq=12 cdb=3B0600001020001000000000 dir=out len=4096 out=4096 fnv=0A1B2C3D "
               "sum=00EF in=0 via=pending result=CHECK sense=03/0C/00",
               vdrive::aspi::FormatCommandLine(1, 2, r, true));

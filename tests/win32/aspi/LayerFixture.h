@@ -21,11 +21,11 @@
 
 namespace aspitest {
 
+using Bytes = std::vector<std::uint8_t>;
+
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {
@@ -35,12 +35,27 @@ inline std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
+// A 32-byte header carrying the 16-bit sum of `image` in bytes 30-31.
+inline Bytes HeaderFor(const Bytes& image) {
+    std::uint16_t sum = 0;
+    for (std::uint8_t b : image) sum = static_cast<std::uint16_t>(sum + b);
+    Bytes header(32, 0);
+    header[30] = static_cast<std::uint8_t>(sum >> 8);
+    header[31] = static_cast<std::uint8_t>(sum);
+    return header;
+}
+
+// WRITE BUFFER mode 6 of `length` bytes at `offset`.
+inline std::vector<std::uint8_t> ChunkCdb(std::uint32_t offset, std::uint32_t length) {
+    const auto b = [](std::uint32_t v, int shift) { return static_cast<std::uint8_t>(v >> shift); };
+    return {0x3B, 0x06, 0x00, b(offset, 16), b(offset, 8), b(offset, 0), b(length, 16), b(length, 8), b(length, 0)};
+}
+
 class LayerFixture : public ::testing::Test {
 protected:
     LayerFixture() {
-        char temp[MAX_PATH];
+        char temp[MAX_PATH], name[MAX_PATH];
         GetTempPathA(MAX_PATH, temp);
-        char name[MAX_PATH];
         GetTempFileNameA(temp, "asp", 0, name);  // creates a file: make it a folder
         DeleteFileA(name);
         CreateDirectoryA(name, nullptr);
@@ -49,7 +64,6 @@ protected:
             if (c == '\\') c = '/';
         SetEnvironmentVariableA("MARROWFIN_VDRIVES", ConfigPath().c_str());
     }
-
     ~LayerFixture() override {
         Unload();
         SetEnvironmentVariableA("MARROWFIN_VDRIVES", nullptr);
@@ -61,14 +75,11 @@ protected:
     std::string RecordPath() const { return m_dir + "/record.txt"; }
     std::string InDir(const std::string& name) const { return m_dir + "/" + name; }
 
-    // Writes the list (with a record line into the scratch folder unless
-    // `withRecord` is false) and loads the layer.
-    void Load(const std::string& config, bool withRecord = true) {
-        std::ofstream(ConfigPath(), std::ios::binary)
-            << config << (withRecord ? "\nrecord \"" + RecordPath() + "\"\n" : std::string());
+    // Writes the list with a record line into the scratch folder and loads the layer.
+    void Load(const std::string& config) {
+        std::ofstream(ConfigPath(), std::ios::binary) << config << "\nrecord \"" + RecordPath() + "\"\n";
         LoadLayer();
     }
-
     void LoadLayer() {
         Unload();
         m_module = LoadLibraryA(WNASPI32_DLL_PATH);
@@ -80,7 +91,6 @@ protected:
         ASSERT_NE(nullptr, supportInfo);
         ASSERT_NE(nullptr, send);
     }
-
     // A worker that has just signalled its last request may still hold the
     // module for a moment; the next load must get a fresh copy.
     void Unload() {
@@ -91,7 +101,8 @@ protected:
         ASSERT_EQ(nullptr, GetModuleHandleA(WNASPI32_DLL_PATH)) << "layer still loaded";
     }
 
-    SRB_ExecSCSICmd Exec(std::uint8_t ha, std::uint8_t target, std::initializer_list<std::uint8_t> cdb,
+    // A request as the program builds it: 12-byte CDB (zero-filled), 14 sense bytes.
+    SRB_ExecSCSICmd Exec(std::uint8_t ha, std::uint8_t target, const std::vector<std::uint8_t>& cdb,
                          std::uint8_t flags, std::uint8_t* data, std::uint32_t length) {
         SRB_ExecSCSICmd srb;
         std::memset(&srb, 0, sizeof srb);
@@ -102,9 +113,21 @@ protected:
         srb.SRB_BufLen = length;
         srb.SRB_BufPointer = data;
         srb.SRB_SenseLen = SENSE_LEN;
-        srb.SRB_CDBLen = static_cast<std::uint8_t>(cdb.size());
+        srb.SRB_CDBLen = 12;
         std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
         return srb;
+    }
+    SRB_ExecSCSICmd Inquiry(std::uint8_t ha, std::uint8_t target, std::uint8_t* data) {
+        return Exec(ha, target, {0x12, 0, 0, 0, 36}, SRB_DIR_IN, data, data ? 36 : 0);
+    }
+    SRB_ExecSCSICmd Chunk(std::uint8_t ha, std::uint8_t target, std::uint32_t offset, Bytes& bytes) {
+        const auto n = static_cast<std::uint32_t>(bytes.size());
+        return Exec(ha, target, ChunkCdb(offset, n), SRB_DIR_OUT, bytes.data(), n);
+    }
+    // The save as the program sends it: data-in, 4096 bytes, nothing moves.
+    SRB_ExecSCSICmd Save(std::uint8_t ha, std::uint8_t target) {
+        m_scratch.assign(4096, 0);
+        return Exec(ha, target, {0x3B, 0x07}, SRB_DIR_IN, m_scratch.data(), 4096);
     }
 
     // Sends with a completion event and waits for it when the layer pends.
@@ -120,36 +143,13 @@ protected:
         return srb.SRB_Status;
     }
 
-    // WRITE BUFFER mode 6 of `bytes` at `offset`, and mode 7 (save) as the
-    // program sends it: data-in, 4096 bytes, nothing moves.
-    SRB_ExecSCSICmd Chunk(std::uint8_t ha, std::uint8_t target, std::uint32_t offset, std::vector<std::uint8_t>& bytes) {
-        const auto n = static_cast<std::uint32_t>(bytes.size());
-        return Exec(ha, target,
-                    {0x3B, 0x06, 0x00, std::uint8_t(offset >> 16), std::uint8_t(offset >> 8), std::uint8_t(offset),
-                     std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n), 0, 0, 0},
-                    SRB_DIR_OUT, bytes.data(), n);
-    }
-    SRB_ExecSCSICmd Save(std::uint8_t ha, std::uint8_t target, std::vector<std::uint8_t>& scratch) {
-        scratch.assign(4096, 0);
-        return Exec(ha, target, {0x3B, 0x07, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, SRB_DIR_IN, scratch.data(), 4096);
-    }
-
     PFN_GETASPI32SUPPORTINFO supportInfo = nullptr;
     PFN_SENDASPI32COMMAND send = nullptr;
 
 private:
     std::string m_dir;
     HMODULE m_module = nullptr;
+    Bytes m_scratch;
 };
-
-// A 32-byte header carrying the 16-bit sum of `image` in bytes 30-31.
-inline std::vector<std::uint8_t> HeaderFor(const std::vector<std::uint8_t>& image) {
-    std::uint16_t sum = 0;
-    for (std::uint8_t b : image) sum = static_cast<std::uint16_t>(sum + b);
-    std::vector<std::uint8_t> header(32, 0);
-    header[30] = static_cast<std::uint8_t>(sum >> 8);
-    header[31] = static_cast<std::uint8_t>(sum);
-    return header;
-}
 
 }  // namespace aspitest

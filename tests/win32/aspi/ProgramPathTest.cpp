@@ -8,8 +8,7 @@
 
 namespace {
 
-using aspitest::HeaderFor;
-using aspitest::ReadFile;
+using namespace aspitest;
 
 int g_messageBoxes = 0;
 int WINAPI CountMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
@@ -17,13 +16,12 @@ int WINAPI CountMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
     return IDOK;
 }
 
-class ProgramPathTest : public aspitest::LayerFixture {
+class ProgramPathTest : public LayerFixture {
 protected:
     ProgramPathTest() {
         g_pszAspiLibraryName = WNASPI32_DLL_PATH;
         g_pfnAspiMessageBox = CountMessageBox;
         g_messageBoxes = 0;
-        std::memset(&table, 0, sizeof table);
     }
     ~ProgramPathTest() override {
         ReleaseDrives(table);
@@ -31,24 +29,19 @@ protected:
         g_pszAspiLibraryName = "WNASPI32";
         g_pfnAspiMessageBox = MessageBoxA;
     }
-
-    int Run(const DriveEntry& entry, std::uint8_t flags, std::vector<std::uint8_t>& data,
-            std::initializer_list<std::uint8_t> cdbBytes) {
+    int Run(const DriveEntry& entry, std::uint8_t flags, Bytes& data, const std::vector<std::uint8_t>& cdbBytes) {
         std::uint8_t cdb[12] = {};
         std::copy(cdbBytes.begin(), cdbBytes.end(), cdb);
         std::memset(sense, 0xEE, sizeof sense);
-        return fgExecuteCmd(entry, flags, static_cast<std::uint32_t>(data.size()), data.data(), 12, cdb,
-                            TransportAspi, sense);
+        return fgExecuteCmd(entry, flags, static_cast<std::uint32_t>(data.size()), data.data(), 12, cdb, TransportAspi,
+                            sense);
     }
-    int Write(const DriveEntry& entry, std::uint32_t offset, std::vector<std::uint8_t>& bytes) {
-        const auto n = static_cast<std::uint32_t>(bytes.size());
-        return Run(entry, SRB_DIR_OUT, bytes,
-                   {0x3B, 0x06, 0x00, std::uint8_t(offset >> 16), std::uint8_t(offset >> 8), std::uint8_t(offset),
-                    std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n)});
+    int Write(const DriveEntry& entry, std::uint32_t offset, Bytes bytes) {
+        return Run(entry, SRB_DIR_OUT, bytes, ChunkCdb(offset, static_cast<std::uint32_t>(bytes.size())));
     }
 
     HMODULE aspi = nullptr;
-    DriveTable table;
+    DriveTable table{};
     std::uint8_t sense[32];
 };
 
@@ -66,37 +59,28 @@ TEST_F(ProgramPathTest, DiscoversAndFlashesOnBothCompletionPaths) {
 
     DiscoverDrives(table, TransportAspi, 0);
     ASSERT_EQ(2, table.nCount);
-    const struct {
-        std::uint8_t hid, tid;
-        std::uint32_t align;
-        const char* revision;
-    } found[] = {{0, 0, 0, "A054"}, {1, 2, 0x0F, "A055"}};
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(found[i].hid, table.pEntries[i]->HID) << "entry " << i;
-        EXPECT_EQ(found[i].tid, table.pEntries[i]->TID) << "entry " << i;
-        EXPECT_EQ(found[i].align, table.pEntries[i]->AlignMask) << "entry " << i;
-        EXPECT_STREQ("MARROWFNCDR-8400 VIRTUAL", table.pEntries[i]->ModelName);
-        EXPECT_STREQ(found[i].revision, table.pEntries[i]->Revision);
-    }
-
-    std::vector<std::uint8_t> image(5000);
+    const struct { std::uint8_t hid, tid; std::uint32_t align; const char* revision; } found[] = {
+        {0, 0, 0, "A054"}, {1, 2, 0x0F, "A055"}};
+    Bytes image(5000);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
     for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(testing::Message() << "entry " << i);
         const DriveEntry& drive = *table.pEntries[i];
-        std::vector<std::uint8_t> header = HeaderFor(image);
-        std::vector<std::uint8_t> first(image.begin(), image.begin() + 4096), rest(image.begin() + 4096, image.end());
-        std::vector<std::uint8_t> scratch(4096);
-        EXPECT_EQ(1, Write(drive, 0, header)) << "entry " << i;
-        EXPECT_EQ(1, Write(drive, 32, first)) << "entry " << i;
-        EXPECT_EQ(1, Write(drive, 32 + 4096, rest)) << "entry " << i;
-        EXPECT_EQ(1, Run(drive, SRB_DIR_IN, scratch, {0x3B, 0x07})) << "entry " << i;
+        EXPECT_TRUE(drive.HID == found[i].hid && drive.TID == found[i].tid && drive.AlignMask == found[i].align);
+        EXPECT_STREQ("MARROWFNCDR-8400 VIRTUAL", drive.ModelName);
+        EXPECT_STREQ(found[i].revision, drive.Revision);
+
+        Bytes scratch(4096);
+        EXPECT_EQ(1, Write(drive, 0, HeaderFor(image)));
+        EXPECT_EQ(1, Write(drive, 32, Bytes(image.begin(), image.begin() + 4096)));
+        EXPECT_EQ(1, Write(drive, 32 + 4096, Bytes(image.begin() + 4096, image.end())));
+        EXPECT_EQ(1, Run(drive, SRB_DIR_IN, scratch, {0x3B, 0x07}));
         const std::string name = "saved-" + std::to_string(drive.HID) + "-" + std::to_string(drive.TID) + ".bin";
         EXPECT_EQ(std::string(image.begin(), image.end()), ReadFile(InDir(name))) << name;
 
         // A write past the download buffer fails; on ASPI the result alone
         // says so, the sense bytes stay zero.
-        std::vector<std::uint8_t> past(16, 1);
-        EXPECT_EQ(0, Write(drive, 0xFFFFF0, past)) << "entry " << i;
+        EXPECT_EQ(0, Write(drive, 0xFFFFF0, Bytes(16, 1)));
         for (int b = 0; b < 16; ++b) EXPECT_EQ(0, sense[b]) << "sense byte " << b;
     }
 
@@ -104,7 +88,7 @@ TEST_F(ProgramPathTest, DiscoversAndFlashesOnBothCompletionPaths) {
     EXPECT_NE(std::string::npos, record.find("cmd ha=0 target=0 seq=2 cdb=3B06")) << record;
     EXPECT_NE(std::string::npos, record.find("via=pending")) << "drive 0/0 downloads pend";
     EXPECT_EQ(std::string::npos, record.find("ha=0 target=1")) << "the disk is never sent INQUIRY";
-    for (const auto& line : aspitest::Lines(record)) {
+    for (const auto& line : Lines(record)) {
         if (line.rfind("cmd ha=1 target=2 ", 0) == 0) {
             EXPECT_NE(std::string::npos, line.find("via=immediate")) << line;
         }

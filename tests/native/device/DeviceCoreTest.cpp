@@ -1,12 +1,16 @@
-// The adapter inquiry list walk: well-formed lists in order, and lists whose
-// counts and offsets point anywhere. Buffers are heap allocations of the exact
-// size, so AddressSanitizer reports any read outside them.
+// Portable parsing of what drives and adapters answer: the adapter inquiry
+// list walk, for well-formed lists and for lists whose counts and offsets
+// point anywhere, and the INQUIRY identification copies. Buffers are heap
+// allocations of the exact size, so AddressSanitizer reports any read
+// outside them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "device/AdapterInquiryList.h"
+#include "device/InquiryData.h"
 
 namespace {
 
@@ -43,29 +47,19 @@ std::string Walk(const Buffer& b, std::vector<AdapterUnit>* units = nullptr) {
     return seen;
 }
 
-TEST(AdapterUnitWalkerTest, WellFormedListsInBusAndListOrder) {
-    Buffer b(2048);
-    b[0] = 3;
-    Bus(b, 0, 100);
-    Bus(b, 2, 400);  // bus 1 has offset 0: skipped
-    Unit(b, 100, 0, 0, 200);
-    Unit(b, 200, 0, 1, 300);
-    Unit(b, 300, 0, 5, 0);
-    Unit(b, 400, 2, 3, 0);
-    std::vector<AdapterUnit> units;
-    EXPECT_EQ("0:0 0:1 0:5 2:3 ", Walk(b, &units));
-    ASSERT_EQ(4u, units.size());
-    EXPECT_EQ(0x05, units[3].InquiryData[0]);
-    EXPECT_EQ('A' + 3, units[3].InquiryData[35]);
-}
-
-TEST(AdapterUnitWalkerTest, HostileOffsetsStayInsideAndEnd) {
+TEST(AdapterUnitWalkerTest, BusAndListOrderAndHostileOffsets) {
     const struct {
         const char* name;
         std::size_t size;
         void (*build)(Buffer&);
         const char* expected;
     } cases[] = {
+        {"well formed; bus 1 has no list", 2048,
+         [](Buffer& b) {
+             b[0] = 3, Bus(b, 0, 100), Bus(b, 2, 400);
+             Unit(b, 100, 0, 0, 200), Unit(b, 200, 0, 1, 300), Unit(b, 300, 0, 5, 0), Unit(b, 400, 2, 3, 0);
+         },
+         "0:0 0:1 0:5 2:3 "},
         {"first offset past the end skips that bus only", 2048,
          [](Buffer& b) { b[0] = 2, Bus(b, 0, 0x10000), Bus(b, 1, 100), Unit(b, 100, 1, 2, 0); }, "1:2 "},
         {"header straddles the end", 2048, [](Buffer& b) { b[0] = 1, Bus(b, 0, 2040), Unit(b, 2040, 0, 1, 0); }, ""},
@@ -88,11 +82,8 @@ TEST(AdapterUnitWalkerTest, HostileOffsetsStayInsideAndEnd) {
 // InquiryDataLength is believed only as far as the buffer goes, and bytes it
 // does not cover are not taken as inquiry data.
 TEST(AdapterUnitWalkerTest, InquiryBytesBoundedByClaimedLengthAndBuffer) {
-    const struct {
-        std::size_t at;
-        std::uint32_t claimed;
-        std::size_t expectedBytes;
-    } cases[] = {{100, 0xFFFFFFFFu, 36}, {100, 4, 4}, {100, 0, 0}, {2048 - 12 - 10, 36, 10}};
+    const struct { std::size_t at; std::uint32_t claimed; std::size_t expectedBytes; } cases[] = {
+        {100, 0xFFFFFFFFu, 36}, {100, 4, 4}, {100, 0, 0}, {2048 - 12 - 10, 36, 10}};
     for (const auto& c : cases) {
         Buffer b(2048);
         b[0] = 1;
@@ -105,6 +96,31 @@ TEST(AdapterUnitWalkerTest, InquiryBytesBoundedByClaimedLengthAndBuffer) {
             const int expected = i >= c.expectedBytes ? 0 : (i ? 'A' + 1 : 0x05);
             ASSERT_EQ(expected, units[0].InquiryData[i]) << "claimed " << c.claimed << ", byte " << i;
         }
+    }
+}
+
+// The identification copies end early at a zero byte, take full fields
+// without running on, and terminate over stale bytes.
+TEST(CopyDriveIdentityTest, BoundedTerminatedFields) {
+    const struct {
+        std::string model, revision;  // exactly 24 and 4 bytes
+        const char* expectedModel;
+        const char* expectedRevision;
+    } cases[] = {
+        {"MARROWFN CDR-52X  SPEED ", "1.0 ", "MARROWFN CDR-52X  SPEED ", "1.0 "},  // trailing spaces kept
+        {"123456789012345678901234", "WXYZ", "123456789012345678901234", "WXYZ"},
+        {std::string("ACM\0E   CD-ROM 52X      ", 24), "1.00", "ACM", "1.00"},
+        {std::string(24, '\0'), std::string("1\0.0", 4), "", "1"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> inquiry(kInquiryIdentityLength, 0);  // exactly 36 bytes
+        std::memcpy(inquiry.data() + 8, c.model.data(), 24);
+        std::memcpy(inquiry.data() + 32, c.revision.data(), 4);
+        DriveEntry entry;
+        std::memset(&entry, 'X', sizeof entry);
+        CopyDriveIdentity(entry, inquiry.data());
+        EXPECT_STREQ(c.expectedModel, entry.ModelName);
+        EXPECT_STREQ(c.expectedRevision, entry.Revision);
     }
 }
 
