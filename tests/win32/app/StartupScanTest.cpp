@@ -1,12 +1,13 @@
-// The main dialog's start-up scan: transport, drives, IDString.txt, the
-// logged list, the compatibility check and the Upgrade button.
+// The main dialog's start-up scan on the NT family: drives behind drive
+// letters, IDString.txt, the logged list, the compatibility check and the
+// Upgrade button. The 9x family's scan over ASPI is driven from outside
+// (tests/e2e).
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "MachineFixture.h"
-#include "device/AspiLibrary.h"
 #include "res/resource.h"
 
 namespace {
@@ -72,38 +73,6 @@ TEST_F(StartupScan, ShortListedModelNeverMatchesAFullIdentification) {
     WriteFile("IDString.txt", "\"MARROW  FIN-52M CDROM\",\"A054.hex\",\"N\"\n");  // trailing spaces left out
     ASSERT_NE(nullptr, CreateMainDialog());
     EXPECT_FALSE(Enabled(IDC_UPGRADE));
-}
-
-TEST_F(StartupScan, MissingListShowsTheMessageBoxAndLeavesUpgradeAsItWas) {
-    AddDrive('e', kModelA, "A054");
-    ASSERT_NE(nullptr, CreateMainDialog());
-    ASSERT_EQ(1u, s_boxes.size());
-    EXPECT_EQ("The IDString.txt doesn't exist!!", s_boxes[0].text);
-    EXPECT_EQ("Error!!", s_boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), s_boxes[0].style);
-    EXPECT_TRUE(LogLines().empty());
-    EXPECT_TRUE(Enabled(IDC_UPGRADE));
-    EXPECT_EQ(std::string(kModelA) + "(0)", Text(IDC_DRIVE_LIST));
-}
-
-TEST_F(StartupScan, NineXFamilyWithoutTheAspiLayerReportsAndDisables) {
-    SetVersion(VER_PLATFORM_WIN32_WINDOWS, 4);
-    AddDrive('e', kModelA, "A054");  // unreachable: the 9x family does not open letters
-    const char* saved = g_pszAspiLibraryName;
-    g_pszAspiLibraryName = "no-such-aspi-layer";
-    WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"A054.hex\",\"N\"\n");
-    ASSERT_NE(nullptr, CreateMainDialog());
-    g_pszAspiLibraryName = saved;
-    ASSERT_EQ(1u, s_boxes.size());
-    EXPECT_EQ("No find the dynamic library!!", s_boxes[0].text);
-    EXPECT_EQ("Error!!", s_boxes[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), s_boxes[0].style);
-    EXPECT_FALSE(Enabled(IDC_UPGRADE));
-    EXPECT_FALSE(Enabled(IDC_REVISION));
-    EXPECT_TRUE(ComboItems().empty());
-    EXPECT_EQ((Lines{"This firmware can be used on below drives  :", std::string("(1) ") + kModelA + "  A054.hex",
-                     "CD-ROM drive model doesn't match!!"}),
-              LogLines());
 }
 
 TEST_F(StartupScan, NtFourUsesTheAdapterListPathAndNotThePassThroughInquiry) {
