@@ -23,6 +23,9 @@ function(marrowfin_test name)
     set(T_TIMEOUT 300)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  if(WIN32)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)
+  endif()
 endfunction()
 
 # Adds every immediate subfolder of DIR that has a CMakeLists.txt, in name order.

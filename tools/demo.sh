@@ -10,7 +10,9 @@ demo="$root/demo"
 exe="$build/src/app/MARROWFIN.exe"
 [ -f "$exe" ] || { echo "demo: $exe is missing; run make win32" >&2; exit 1; }
 
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# wnaspi32=n: the program loads the virtual-drive wnaspi32.dll from its
+# folder instead of Wine's own.
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n"
 "$root/tools/wine-prefix.sh" "$WINEPREFIX"
 
 rm -rf "$demo"
