@@ -5,7 +5,6 @@
 
 #include "DialogScript.h"
 #include "device/AspiLibrary.h"
-#include "device/DeviceCalls.h"
 #include "device/PassThroughDefs.h"
 #include "device/ScsiTypes.h"
 #include "res/resource.h"
@@ -19,8 +18,6 @@ DWORD g_platformId = VER_PLATFORM_WIN32_NT;
 DWORD g_major = 5;
 std::map<char, std::unique_ptr<vdrive::VirtualDrive>>* g_pDrives = nullptr;
 
-HANDLE LetterHandle(char letter) { return reinterpret_cast<HANDLE>(0x7000 + 16 * letter); }
-
 BOOL WINAPI FakeVersion(LPOSVERSIONINFOA info) {
     info->dwPlatformId = g_platformId;
     info->dwMajorVersion = g_major;
@@ -32,18 +29,11 @@ int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT style) {
     return (MachineFixture::s_boxes.push_back({text, caption, style}), IDOK);
 }
 
-HANDLE WINAPI OpenLetter(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-    if (std::strlen(path) == 6 && std::strncmp(path, "\\\\.\\", 4) == 0 && g_pDrives->count(path[4]))
-        return LetterHandle(path[4]);
-    return INVALID_HANDLE_VALUE;
-}
-
 // Carries a pass-through request to the virtual drive behind the letter.
-BOOL WINAPI ControlLetter(HANDLE h, DWORD code, LPVOID in, DWORD, LPVOID, DWORD, LPDWORD returned, LPOVERLAPPED) {
-    char letter = static_cast<char>((reinterpret_cast<std::uintptr_t>(h) - 0x7000) / 16);
-    auto it = g_pDrives->find(letter);
-    if (it == g_pDrives->end() || code != kIoctlScsiPassThroughDirect) return FALSE;
-    auto* record = static_cast<PassThroughRecord*>(in);
+BOOL ToVirtualDrive(const DeviceCallsFake::Call& call) {
+    auto it = g_pDrives->find(DeviceCallsFake::LetterOf(call.h));
+    if (it == g_pDrives->end() || call.code != kIoctlScsiPassThroughDirect) return FALSE;
+    auto* record = static_cast<PassThroughRecord*>(call.in);
     PassThroughDirect& spt = record->Spt;
     std::uint8_t dir = spt.DataIn == kScsiIoctlDataIn ? SRB_DIR_IN : SRB_DIR_OUT;
     vdrive::Result r = it->second->Execute(spt.Cdb, spt.CdbLength, dir, static_cast<std::uint8_t*>(spt.DataBuffer),
@@ -54,11 +44,8 @@ BOOL WINAPI ControlLetter(HANDLE h, DWORD code, LPVOID in, DWORD, LPVOID, DWORD,
         size_t n = spt.SenseInfoLength < sizeof r.senseData ? spt.SenseInfoLength : sizeof r.senseData;
         std::memcpy(reinterpret_cast<std::uint8_t*>(record) + spt.SenseInfoOffset, r.senseData.data(), n);
     }
-    if (returned != nullptr) *returned = sizeof(PassThroughRecord);
     return TRUE;
 }
-
-BOOL WINAPI CloseLetter(HANDLE) { return TRUE; }
 
 }  // namespace
 
@@ -70,9 +57,7 @@ MachineFixture::MachineFixture() {
     g_Platform.GetVersionExA = &FakeVersion;
     g_Platform.MessageBoxA = &RecordBox;
     g_pfnAspiMessageBox = &RecordBox;
-    g_DeviceCalls.Open = &OpenLetter;
-    g_DeviceCalls.Control = &ControlLetter;
-    g_DeviceCalls.Close = &CloseLetter;
+    m_letters.control = &ToVirtualDrive;
 
     char temp[MAX_PATH], old[MAX_PATH];
     ::GetTempPathA(sizeof temp, temp);
@@ -99,7 +84,6 @@ MachineFixture::~MachineFixture() {
     ::RemoveDirectoryA(m_dir.c_str());
     g_Platform = kRealPlatformCalls;
     g_pfnAspiMessageBox = &::MessageBoxA;
-    g_DeviceCalls = kRealDeviceCalls;
     g_pDrives = nullptr;
 }
 
@@ -112,6 +96,7 @@ vdrive::VirtualDrive& MachineFixture::AddDrive(char letter, const char* identifi
     auto drive = std::make_unique<vdrive::VirtualDrive>(vdrive::DriveConfig::Optical(identification24, revision));
     vdrive::VirtualDrive& ref = *drive;
     m_drives[letter] = std::move(drive);
+    m_letters.openable += letter;
     return ref;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DeviceCallsFake.h"
 #include "app/FlashDlg.h"
 #include "vdrive/VirtualDrive.h"
 
@@ -48,5 +49,6 @@ protected:
 
 private:
     std::string m_dir, m_oldDir;
+    DeviceCallsFake m_letters;  // the drive letters; puts the real calls back when done
     std::map<char, std::unique_ptr<vdrive::VirtualDrive>> m_drives;
 };
