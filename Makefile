@@ -5,7 +5,11 @@ NATIVE  := build/native
 WIN32   := build/win32
 CMAKE_COMMON := -DMARROWFIN_WERROR=$(WERROR)
 
-.PHONY: all deps native win32 test test-native test-win32 demo bench clean
+FUZZ    := build/fuzz
+# make fuzz FUZZ_SECONDS=600 runs each target that long; make test runs each for 20 s.
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps native win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 demo bench clean
 
 all: native win32
 
@@ -27,7 +31,17 @@ test-win32: win32
 	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
 
-test: test-native test-win32
+fuzz-build: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DMARROWFIN_FUZZ=ON $(CMAKE_COMMON)
+	cmake --build $(FUZZ) -j$(JOBS)
+
+fuzz: fuzz-build
+	tools/fuzz.sh $(FUZZ)/fuzz $(FUZZ_SECONDS)
+
+fuzz-smoke: fuzz-build
+	tools/fuzz.sh $(FUZZ)/fuzz 20
+
+test: test-native test-win32 fuzz-smoke
 
 demo: win32
 	tools/demo.sh $(CURDIR)/$(WIN32)

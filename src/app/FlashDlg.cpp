@@ -10,11 +10,10 @@
 #include "app/UpgradeChoice.h"
 #include "device/AspiLibrary.h"
 #include "device/DriveDiscovery.h"
-#include "device/DriveSelection.h"
-#include "flash/FlashWorker.h"
+#include "app/DriveSelection.h"
+#include "app/FlashWorker.h"
 #include "res/resource.h"
 #include "ui/WarningDlg.h"
-#include "win/PlatformCalls.h"
 
 std::string CFlashDlg::s_TargetDriveText;
 std::string CFlashDlg::s_RevisionText;
@@ -28,7 +27,8 @@ const CDialog::MessageEntry<CFlashDlg> CFlashDlg::s_messageTable[6] = {
     {WM_COMMAND, CBN_SELENDOK, IDC_DRIVE_LIST, &CFlashDlg::OnDriveSelEndOk},
 };
 
-CFlashDlg::CFlashDlg() : CDialog(IDD_MARROWFIN_DIALOG) {
+CFlashDlg::CFlashDlg(Platform& platform)
+    : CDialog(IDD_MARROWFIN_DIALOG), m_platform(platform), m_RevisionLabel(platform) {
     std::memset(&m_Job, 0, sizeof m_Job);
     std::memset(&m_Drives, 0, sizeof m_Drives);
     std::memset(&m_Compat, 0, sizeof m_Compat);
@@ -53,6 +53,7 @@ void CFlashDlg::DoDataExchange() {
     BindControl(IDC_LOG, m_LogBox);
     BindControl(IDC_REVISION, m_RevisionLabel);
     BindControl(IDC_DRIVE_LIST, m_DriveList);
+    m_ProgressPacer.SubclassWindow(GetDlgItem(IDC_PROGRESS));
 }
 
 BOOL CFlashDlg::ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -67,19 +68,19 @@ BOOL CFlashDlg::OnInitDialog() {
     g_pMainDlg = this;
     ChooseTransport();
 
-    ::SetWindowTextA(GetDlgItem(IDC_STATUS), "");
+    Item(IDC_STATUS).SetWindowText("");
     m_RevisionLabel.SetWindowText("");
-    ::SendMessageA(GetDlgItem(IDC_PROGRESS), PBM_SETPOS, 0, 0);
+    CProgressCtrl(GetDlgItem(IDC_PROGRESS)).SetPos(0);
 
     if (LoadAspiLibrary()) {
         ListDrives();
     } else {
-        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+        Item(IDC_UPGRADE).EnableWindow(FALSE);
         m_RevisionLabel.EnableWindow(FALSE);
     }
 
     if (!ReadCompatList()) {
-        g_Platform.MessageBoxA(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_ICONHAND);
+        m_platform.MessageBoxA(m_hWnd, "The IDString.txt doesn't exist!!", "Error!!", MB_ICONHAND);
         return FALSE;
     }
     LogCompatList();
@@ -89,8 +90,8 @@ BOOL CFlashDlg::OnInitDialog() {
 
 void CFlashDlg::ChooseTransport() {
     OSVERSIONINFOA info = {};
-    info.dwOSVersionInfoSize = 148;
-    g_Platform.GetVersionExA(&info);
+    info.dwOSVersionInfoSize = sizeof info;
+    m_platform.GetVersionExA(&info);
     if (info.dwPlatformId == VER_PLATFORM_WIN32_NT) {
         m_byTransport = TransportPassThrough;
         m_byLegacyNtScan = info.dwMajorVersion <= 4 ? 1 : 0;
@@ -101,7 +102,7 @@ void CFlashDlg::ChooseTransport() {
 }
 
 void CFlashDlg::ListDrives() {
-    ::DiscoverDrives(m_Drives, m_byTransport, m_byLegacyNtScan);
+    ::DiscoverDrives(m_platform, m_Drives, m_byTransport, m_byLegacyNtScan);
     for (std::uint8_t n = 0; n < m_Drives.nCount; ++n) {
         DriveEntry& entry = *m_Drives.pEntries[n];
         char suffix[8];
@@ -115,11 +116,10 @@ void CFlashDlg::ListDrives() {
 
 bool CFlashDlg::ReadCompatList() {
     std::memset(&m_Compat, 0, sizeof m_Compat);
-    m_fpCompat = std::fopen("IDString.txt", "r");
-    if (m_fpCompat == nullptr) return false;
-    m_nCompatRows = ReadCompatListFile(m_fpCompat, m_Compat, m_dwShowWarning);
-    std::fclose(m_fpCompat);
-    m_fpCompat = nullptr;
+    std::FILE* fpCompat = std::fopen("IDString.txt", "r");
+    if (fpCompat == nullptr) return false;
+    m_nCompatRows = ReadCompatListFile(fpCompat, m_Compat, m_dwShowWarning);
+    std::fclose(fpCompat);
     return true;
 }
 
@@ -145,7 +145,7 @@ void CFlashDlg::CheckCompatibility() {
     }
     if (!m_byModelMatched) {
         CBShowMessage("CD-ROM drive model doesn't match!!");
-        ::EnableWindow(GetDlgItem(IDC_UPGRADE), FALSE);
+        Item(IDC_UPGRADE).EnableWindow(FALSE);
     }
 }
 
@@ -159,7 +159,7 @@ void CFlashDlg::AddAboutMenuEntry() {
     ::AppendMenuA(hSysMenu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
-bool CFlashDlg::IsCloseAllowed() const { return ::IsWindowEnabled(GetDlgItem(IDCANCEL)) != FALSE; }
+bool CFlashDlg::IsCloseAllowed() const { return Item(IDCANCEL).IsWindowEnabled() != FALSE; }
 
 void CFlashDlg::OnOK() {
     // There is no OK button: Enter outside a button raises IDOK, which ends
@@ -208,23 +208,28 @@ void CFlashDlg::PrepareJob() {
     int index = FindDriveByName(m_Drives, text);
     if (index >= 0) m_Job.Drive = *m_Drives.pEntries[index];
     m_Job.bHexImage = 1;
-    m_Job.CBSetAuxText = CBSetAuxText;
-    m_Job.CBSetRevision = CBSetRevision;
-    m_Job.CBSetDriveName = CBSetDriveName;
-    m_Job.CBGetDriveName = CBGetDriveName;
-    m_Job.CBShowMessage = CBShowMessage;
-    m_Job.CBShowStatus = CBShowStatus;
-    m_Job.CBSetProgress = CBSetProgress;
-    m_Job.CBIdle = CBIdle;
-    m_Job.CBIfTerminated = CBIfTerminated;
+    m_Job.Hooks = UiHooks{CBSetAuxText,  CBSetRevision, CBSetDriveName, CBGetDriveName, CBShowMessage,
+                          CBShowStatus,  CBSetProgress, CBIdle,         CBIfTerminated};
     m_Job.bUsePassThrough = m_byTransport;
 }
 
 LRESULT CFlashDlg::OnUpgrade(WPARAM, LPARAM, BOOL&) {
+    // One flash per program run. A press queued behind the first one, a press
+    // during the confirmation dialog's own message loop, or a WM_COMMAND sent
+    // by another program (which reaches us even while the button is disabled)
+    // is refused before it touches "Close", the job or the log: a second
+    // worker would interleave its download with the first on the same drive.
+    if (m_upgradeState != UpgradeState::Idle) return 0;
+    m_upgradeState = UpgradeState::InCommand;
     g_pMainDlg = this;
-    HWND hClose = GetDlgItem(IDCANCEL);
-    ::EnableWindow(hClose, FALSE);
-    if (!StartUpgrade()) ::EnableWindow(hClose, TRUE);
+    const CWindow close = Item(IDCANCEL);
+    close.EnableWindow(FALSE);
+    if (StartUpgrade()) {
+        m_upgradeState = UpgradeState::WorkerStarted;
+    } else {
+        m_upgradeState = UpgradeState::Idle;
+        close.EnableWindow(TRUE);
+    }
     return 0;
 }
 
@@ -240,13 +245,17 @@ bool CFlashDlg::StartUpgrade() {
     std::memset(m_Job.szRevision, 0, sizeof m_Job.szRevision);
 
     if (m_dwShowWarning != 0) {
-        CWarningDlg dlgWarning;
+        CWarningDlg dlgWarning(s_TargetDriveText, s_RevisionText, m_platform);
         if (dlgWarning.DoModal(m_hWnd) != IDOK) return false;
     }
 
     char directory[MAX_PATH] = "";
-    if (g_Platform.GetCurrentDirectoryA(sizeof directory, directory) == 0) {
-        g_Platform.MessageBoxA(m_hWnd, "Can't retrieves the current directory.", "GetCurrentDirectory Error !!",
+    // A directory longer than the buffer is answered with the size it would
+    // need and an empty buffer: building the image path from it would name
+    // the root of the drive, so it counts as a failure too.
+    const DWORD length = m_platform.GetCurrentDirectoryA(sizeof directory, directory);
+    if (length == 0 || length >= sizeof directory) {
+        m_platform.MessageBoxA(m_hWnd, "Can't retrieves the current directory.", "GetCurrentDirectory Error !!",
                                MB_OK | MB_ICONHAND | MB_SYSTEMMODAL);
         return false;
     }
@@ -265,23 +274,31 @@ bool CFlashDlg::StartUpgrade() {
         case ImageKind::Hex: m_Job.bHexImage = 1; break;
         case ImageKind::Bin: m_Job.bHexImage = 0; break;
         case ImageKind::Unknown:
-            g_Platform.MessageBoxA(m_hWnd, "Input file format mismatched.", "Error!!", MB_OK | MB_ICONHAND);
+            m_platform.MessageBoxA(m_hWnd, "Input file format mismatched.", "Error!!", MB_OK | MB_ICONHAND);
             return false;
         }
     }
     if (m_Job.Drive.HID == 255 || m_Job.Drive.TID == 255) {
-        g_Platform.MessageBoxA(m_hWnd, "No Target Drive.", "Error!!", MB_ICONHAND);
+        m_platform.MessageBoxA(m_hWnd, "No Target Drive.", "Error!!", MB_ICONHAND);
         return false;
     }
     if (m_Job.szImagePath[0] == '\0') {
-        g_Platform.MessageBoxA(m_hWnd, "Update file name is not assigned.", "Error!!", MB_ICONHAND);
+        m_platform.MessageBoxA(m_hWnd, "Update file name is not assigned.", "Error!!", MB_ICONHAND);
         return false;
     }
 
     // The worker reads the job once, at its start; everything is written by now.
+    // "Upgrade" goes grey here, on the dialog's thread, so that no press queued
+    // before the worker gets to disable it can reach the button; the worker
+    // still disables it too.
+    Item(IDC_UPGRADE).EnableWindow(FALSE);
     HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &FlashWorkerProc, this, 0, nullptr));
-    if (hWorker != nullptr) ::CloseHandle(hWorker);
-    return hWorker != nullptr;
+    if (hWorker == nullptr) {
+        Item(IDC_UPGRADE).EnableWindow(TRUE);  // no run: ready for another press
+        return false;
+    }
+    ::CloseHandle(hWorker);
+    return true;
 }
 
 std::string CFlashDlg::WindowText(const CWindow& control) {
@@ -294,7 +311,7 @@ std::string CFlashDlg::WindowText(const CWindow& control) {
 
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM, BOOL& bHandled) {
     ReleaseDeviceAccess();
-    ::ReleaseDrives(m_Drives);
+    ::ReleaseDrives(m_platform, m_Drives);
     bHandled = FALSE;  // the platform's own destroy handling follows
     return 0;
 }
@@ -304,6 +321,6 @@ LRESULT CFlashDlg::OnDriveSelEndOk(WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
-BOOL CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(m_hWnd, m_byTransport, &m_hAspi); }
+BOOL CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(m_platform, m_hWnd, m_byTransport, &m_hAspi); }
 
-BOOL CFlashDlg::ReleaseDeviceAccess() { return ::ReleaseDeviceAccess(&m_hAspi); }
+BOOL CFlashDlg::ReleaseDeviceAccess() { return ::ReleaseDeviceAccess(m_platform, &m_hAspi); }

@@ -8,20 +8,26 @@
 #include <string>
 
 #include "app/CompatList.h"
+#include "app/ProgressPacer.h"
 #include "device/DriveEntry.h"
 #include "flash/FlashJob.h"
+#include "platform/Platform.h"
+#include "ui/controls/LabelCtrl.h"
 #include "win/Controls.h"
 #include "win/Dialog.h"
 
 class CFlashDlg : public CDialog {
 public:
-    CFlashDlg();
+    // Every system service the dialog, its scan and its worker use comes from
+    // `platform`.
+    explicit CFlashDlg(Platform& platform = Platform::Default());
     ~CFlashDlg() override;
 
     // Attributes
     static std::string GetTargetDriveText();
     static std::string GetRevisionText();
     FlashJob& Job() { return m_Job; }
+    Platform& GetPlatform() { return m_platform; }
     HICON GetAppIcon() const { return m_hIcon; }
 
     // Where the minimised dialog draws its icon: centred, divisions signed and
@@ -70,19 +76,25 @@ private:
     static std::string s_TargetDriveText;
     static std::string s_RevisionText;
 
+    Platform& m_platform;
     CEdit m_LogBox;
-    CWindow m_RevisionLabel;
+    CLabelCtrl m_RevisionLabel;
     CComboBox m_DriveList;
     FlashJob m_Job;
-    HANDLE m_hScratchDevice = nullptr;
     std::uint8_t m_byTransport = 0;
     std::uint8_t m_byLegacyNtScan = 0;
     std::uint8_t m_byModelMatched = 0;
     HMODULE m_hAspi = nullptr;
     DriveTable m_Drives;
     std::int32_t m_nCompatRows = 0;
-    std::FILE* m_fpCompat = nullptr;
     std::int32_t m_dwShowWarning = 0;
     CompatList m_Compat;
     HICON m_hIcon = nullptr;
+
+    // Where the Upgrade command stands; only Idle accepts a press. Dialog
+    // thread only.
+    enum class UpgradeState { Idle, InCommand, WorkerStarted };
+    UpgradeState m_upgradeState = UpgradeState::Idle;
+    // Paces the progress bar's repainting during a transfer.
+    CProgressPacer m_ProgressPacer;
 };

@@ -1,7 +1,7 @@
 // Discovery through ASPI: every target of every host adapter the layer knows.
 #include <cstring>
 
-#include "device/AspiLibrary.h"
+#include "device/AspiDefs.h"
 #include "device/DiscoveryPaths.h"
 #include "device/ExecuteCmd.h"
 #include "device/InquiryData.h"
@@ -17,10 +17,10 @@ constexpr std::uint8_t kInquiryCdb[12] = {0x12, 0x00, 0x00, 0x00, kInquiryIdenti
 
 // Sends INQUIRY to a drive the layer reported as type 5 and fills its
 // identity; false when the command fails or the data says otherwise.
-bool IdentifyAspiDrive(DriveEntry& entry) {
+bool IdentifyAspiDrive(Platform& platform, DriveEntry& entry) {
     std::uint8_t inquiry[kInquiryIdentityLength] = {};
     std::uint8_t sense[kSenseBufferSize];
-    if (fgExecuteCmd(entry, SRB_DIR_IN, sizeof inquiry, inquiry, sizeof kInquiryCdb, kInquiryCdb, TransportAspi,
+    if (platform.ExecuteCmd(entry, SRB_DIR_IN, sizeof inquiry, inquiry, sizeof kInquiryCdb, kInquiryCdb, TransportAspi,
                      sense) != 1 ||
         !IsOpticalDrive(inquiry)) {
         return false;
@@ -31,11 +31,11 @@ bool IdentifyAspiDrive(DriveEntry& entry) {
 
 }  // namespace
 
-void DiscoverAspiDrives(DriveTable& table) {
-    if (GetASPI32SupportInfo == nullptr || SendASPI32Command == nullptr) {
+void DiscoverAspiDrives(Platform& platform, DriveTable& table) {
+    if (platform.GetASPI32SupportInfo == nullptr || platform.SendASPI32Command == nullptr) {
         return;
     }
-    const std::uint32_t info = GetASPI32SupportInfo();
+    const std::uint32_t info = platform.GetASPI32SupportInfo();
     if (AspiSupportStatus(info) != SS_COMP) {
         return;
     }
@@ -45,7 +45,7 @@ void DiscoverAspiDrives(DriveTable& table) {
         std::memset(&adapter, 0, sizeof adapter);
         adapter.SRB_Cmd = SC_HA_INQUIRY;
         adapter.SRB_HaId = static_cast<std::uint8_t>(ha);
-        SendASPI32Command(&adapter);
+        platform.SendASPI32Command(&adapter);
         if (adapter.SRB_Status != SS_COMP) {
             continue;
         }
@@ -60,7 +60,7 @@ void DiscoverAspiDrives(DriveTable& table) {
             device.SRB_HaId = static_cast<std::uint8_t>(ha);
             device.SRB_Target = static_cast<std::uint8_t>(target);
             device.SRB_Lun = 0;
-            SendASPI32Command(&device);
+            platform.SendASPI32Command(&device);
             if (device.SRB_Status != SS_COMP || device.SRB_DeviceType != DTYPE_CDROM) {
                 continue;
             }
@@ -71,7 +71,7 @@ void DiscoverAspiDrives(DriveTable& table) {
             entry->HID = static_cast<std::uint8_t>(ha);
             entry->TID = static_cast<std::uint8_t>(target);
             entry->AlignMask = adapter.HA_Unique[0];
-            if (IdentifyAspiDrive(*entry)) {
+            if (IdentifyAspiDrive(platform, *entry)) {
                 table.pEntries[table.nCount++] = entry;
             } else {
                 FreeDriveEntry(entry);  // the next drive found takes the slot

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "device/AdapterInquiryList.h"
-#include "device/DeviceCalls.h"
 #include "device/DiscoveryPaths.h"
 #include "device/InquiryData.h"
 #include "device/PassThroughDefs.h"
@@ -18,16 +17,16 @@ constexpr std::uint32_t kLetterInquiryTimeoutSeconds = 2;
 // INQUIRY, allocation length 127.
 constexpr std::uint8_t kLetterInquiryCdb[6] = {0x12, 0x00, 0x00, 0x00, 0x7F, 0x00};
 
-HANDLE OpenDriveLetter(char letter) {
+HANDLE OpenDriveLetter(Platform& platform, char letter) {
     char path[] = "\\\\.\\?:";
     path[4] = letter;
-    return g_DeviceCalls.Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    return platform.CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
 }
 
 // Sends the discovery INQUIRY to a letter; `data` is left 0xFF where nothing
 // arrived.
-bool InquireLetter(HANDLE hDevice, std::uint8_t* data) {
+bool InquireLetter(Platform& platform, HANDLE hDevice, std::uint8_t* data) {
     std::memset(data, 0xFF, kLetterInquiryBufferSize);
     PassThroughRecord record;
     std::memset(&record, 0, sizeof record);
@@ -41,15 +40,15 @@ bool InquireLetter(HANDLE hDevice, std::uint8_t* data) {
     record.Spt.SenseInfoOffset = kPassThroughSenseOffset;
     std::memcpy(record.Spt.Cdb, kLetterInquiryCdb, sizeof kLetterInquiryCdb);
     DWORD returned = 0;
-    return g_DeviceCalls.Control(hDevice, kIoctlScsiPassThroughDirect, &record, sizeof record, &record,
+    return platform.DeviceIoControl(hDevice, kIoctlScsiPassThroughDirect, &record, sizeof record, &record,
                                  sizeof record, &returned, nullptr) != FALSE;
 }
 
 // The adapter's AlignmentMask, or 0 when the adapter does not answer.
-std::uint32_t QueryAlignMask(HANDLE hDevice) {
+std::uint32_t QueryAlignMask(Platform& platform, HANDLE hDevice) {
     std::uint8_t capabilities[kScsiCapabilitiesSize] = {};
     DWORD returned = 0;
-    if (!g_DeviceCalls.Control(hDevice, kIoctlScsiGetCapabilities, nullptr, 0, capabilities, sizeof capabilities,
+    if (!platform.DeviceIoControl(hDevice, kIoctlScsiGetCapabilities, nullptr, 0, capabilities, sizeof capabilities,
                                &returned, nullptr)) {
         return 0;
     }
@@ -57,11 +56,11 @@ std::uint32_t QueryAlignMask(HANDLE hDevice) {
 }
 
 // Adds every optical unit of the letter's adapter list; answers how many.
-int AddAdapterListDrives(DriveTable& table, HANDLE hDevice) {
+int AddAdapterListDrives(Platform& platform, DriveTable& table, HANDLE hDevice) {
     // Zero-filled so that bytes the driver did not write never look like units.
     std::uint8_t list[kAdapterInquiryBufferSize] = {};
     DWORD returned = 0;
-    if (!g_DeviceCalls.Control(hDevice, kIoctlScsiGetInquiryData, nullptr, 0, list, sizeof list, &returned,
+    if (!platform.DeviceIoControl(hDevice, kIoctlScsiGetInquiryData, nullptr, 0, list, sizeof list, &returned,
                                nullptr)) {
         return 0;
     }
@@ -80,7 +79,7 @@ int AddAdapterListDrives(DriveTable& table, HANDLE hDevice) {
         entry->HID = unit.PathId;
         entry->TID = unit.TargetId;
         CopyDriveIdentity(*entry, unit.InquiryData);
-        entry->AlignMask = QueryAlignMask(hDevice);
+        entry->AlignMask = QueryAlignMask(platform, hDevice);
         table.pEntries[table.nCount++] = entry;
         ++added;
     }
@@ -89,9 +88,9 @@ int AddAdapterListDrives(DriveTable& table, HANDLE hDevice) {
 
 }  // namespace
 
-void DiscoverLetterDrives(DriveTable& table) {
+void DiscoverLetterDrives(Platform& platform, DriveTable& table) {
     for (char letter = 'c'; letter <= 'z' && table.nCount < kMaxDrives; ++letter) {
-        const HANDLE hDevice = OpenDriveLetter(letter);
+        const HANDLE hDevice = OpenDriveLetter(platform, letter);
         if (hDevice == INVALID_HANDLE_VALUE) {
             continue;
         }
@@ -99,11 +98,11 @@ void DiscoverLetterDrives(DriveTable& table) {
         // byte 0 at 0xFF and so yields no entry.
         std::uint8_t data[kLetterInquiryBufferSize];
         DriveEntry* entry = nullptr;
-        if (InquireLetter(hDevice, data) && IsOpticalDrive(data)) {
+        if (InquireLetter(platform, hDevice, data) && IsOpticalDrive(data)) {
             entry = AllocateDriveEntry();
         }
         if (entry == nullptr) {
-            g_DeviceCalls.Close(hDevice);
+            platform.CloseHandle(hDevice);
             continue;
         }
         entry->hDevice = hDevice;
@@ -115,14 +114,14 @@ void DiscoverLetterDrives(DriveTable& table) {
     }
 }
 
-void DiscoverAdapterListDrives(DriveTable& table) {
+void DiscoverAdapterListDrives(Platform& platform, DriveTable& table) {
     for (char letter = 'c'; letter <= 'y' && table.nCount < kMaxDrives; ++letter) {
-        const HANDLE hDevice = OpenDriveLetter(letter);
+        const HANDLE hDevice = OpenDriveLetter(platform, letter);
         if (hDevice == INVALID_HANDLE_VALUE) {
             continue;
         }
-        if (AddAdapterListDrives(table, hDevice) == 0) {
-            g_DeviceCalls.Close(hDevice);
+        if (AddAdapterListDrives(platform, table, hDevice) == 0) {
+            platform.CloseHandle(hDevice);
         }
     }
 }

@@ -3,11 +3,12 @@
 #pragma once
 
 #include "device/DriveEntry.h"
+#include "platform/Platform.h"
 
 // A zero-filled entry from the process heap, or null.
 DriveEntry* AllocateDriveEntry();
 void FreeDriveEntry(DriveEntry* entry);
 
-void DiscoverAspiDrives(DriveTable& table);
-void DiscoverLetterDrives(DriveTable& table);         // NT 5 and later
-void DiscoverAdapterListDrives(DriveTable& table);    // NT 4 and earlier
+void DiscoverAspiDrives(Platform& platform, DriveTable& table);
+void DiscoverLetterDrives(Platform& platform, DriveTable& table);       // NT 5 and later
+void DiscoverAdapterListDrives(Platform& platform, DriveTable& table);    // NT 4 and earlier

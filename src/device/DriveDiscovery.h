@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "device/ScsiTypes.h"  // DriveTable and the transport values
+#include "platform/Platform.h"
 
 // The main dialog's DiscoverDrives. Sets the count to 0, then finds the
 // optical drives the transport reaches: ASPI adapters and targets
@@ -15,8 +16,8 @@
 // (several entries may share one); every other handle is closed at once.
 // Entries already in the table are not released: call ReleaseDrives first
 // when rediscovering.
-void DiscoverDrives(DriveTable& table, BYTE transport, BYTE legacyNtScan);
+void DiscoverDrives(Platform& platform, DriveTable& table, BYTE transport, BYTE legacyNtScan);
 
 // Closes the entries' device handles (each distinct handle once), frees the
 // entries and empties the table. For the end of the main dialog.
-void ReleaseDrives(DriveTable& table);
+void ReleaseDrives(Platform& platform, DriveTable& table);

@@ -1,7 +1,6 @@
 // DriveTable lifetime: entry allocation, the discovery switch and release.
 #include <windows.h>
 
-#include "device/DeviceCalls.h"
 #include "device/DiscoveryPaths.h"
 #include "device/DriveDiscovery.h"
 #include "device/ScsiTypes.h"
@@ -12,18 +11,18 @@ DriveEntry* AllocateDriveEntry() {
 
 void FreeDriveEntry(DriveEntry* entry) { HeapFree(GetProcessHeap(), 0, entry); }
 
-void DiscoverDrives(DriveTable& table, BYTE transport, BYTE legacyNtScan) {
+void DiscoverDrives(Platform& platform, DriveTable& table, BYTE transport, BYTE legacyNtScan) {
     table.nCount = 0;
     if (transport == TransportAspi) {
-        DiscoverAspiDrives(table);
+        DiscoverAspiDrives(platform, table);
     } else if (legacyNtScan) {
-        DiscoverAdapterListDrives(table);
+        DiscoverAdapterListDrives(platform, table);
     } else {
-        DiscoverLetterDrives(table);
+        DiscoverLetterDrives(platform, table);
     }
 }
 
-void ReleaseDrives(DriveTable& table) {
+void ReleaseDrives(Platform& platform, DriveTable& table) {
     for (int i = 0; i < table.nCount; ++i) {
         const HANDLE hDevice = table.pEntries[i]->hDevice;
         if (hDevice == nullptr) {
@@ -35,7 +34,7 @@ void ReleaseDrives(DriveTable& table) {
             closedAlready = closedAlready || table.pEntries[j]->hDevice == hDevice;
         }
         if (!closedAlready) {
-            g_DeviceCalls.Close(hDevice);
+            platform.CloseHandle(hDevice);
         }
     }
     for (int i = 0; i < table.nCount; ++i) {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "device/ScsiTypes.h"
+#include "platform/Platform.h"
 
-int fgExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length,
+// Device calls and ASPI entry points come from `platform`.
+int fgExecuteCmd(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length,
                  std::uint8_t* data, std::uint8_t cdbLength, const std::uint8_t* cdb,
                  std::uint8_t transport, std::uint8_t* sense);

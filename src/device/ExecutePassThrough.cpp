@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "device/DeviceCalls.h"
 #include "device/ExecuteTransports.h"
 #include "device/PassThroughDefs.h"
 #include "device/ScsiTypes.h"
@@ -19,7 +18,7 @@ constexpr std::uint32_t kPassThroughTimeoutSeconds = 65535;
 
 }  // namespace
 
-int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecutePassThrough(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                        std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t* sense) {
     PassThroughRecord record;
     std::memset(&record, 0, sizeof record);
@@ -37,7 +36,7 @@ int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_
     if (length > SIZE_MAX - mask) {
         return 0;
     }
-    auto* raw = static_cast<std::uint8_t*>(g_DeviceCalls.AllocBuffer(static_cast<SIZE_T>(length) + mask));
+    auto* raw = static_cast<std::uint8_t*>(platform.AllocBounceBuffer(static_cast<SIZE_T>(length) + mask));
     if (raw == nullptr) {
         return 0;
     }
@@ -57,7 +56,7 @@ int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_
     record.Spt.SenseInfoOffset = kPassThroughSenseOffset;
 
     DWORD returned = 0;
-    const BOOL ok = g_DeviceCalls.Control(entry.hDevice, kIoctlScsiPassThroughDirect, &record,
+    const BOOL ok = platform.DeviceIoControl(entry.hDevice, kIoctlScsiPassThroughDirect, &record,
                                           sizeof(PassThroughDirect), &record, sizeof record, &returned, nullptr);
     int result = 0;
     if (!ok || record.Spt.ScsiStatus != kScsiStatusGood) {
@@ -70,6 +69,6 @@ int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_
         }
         result = 1;
     }
-    g_DeviceCalls.FreeBuffer(raw);
+    platform.FreeBounceBuffer(raw);
     return result;
 }

@@ -6,9 +6,10 @@
 #include <cstdint>
 
 #include "device/DriveEntry.h"
+#include "platform/Platform.h"
 
-int ExecutePassThrough(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecutePassThrough(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                        std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t* sense);
 
-int ExecuteAspi(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecuteAspi(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                 std::uint8_t cdbLength, const std::uint8_t* cdb);

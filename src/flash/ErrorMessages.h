@@ -7,7 +7,9 @@
 enum ErrorCode : std::uint8_t {
     kErrIdePortReboot = 0,     // not raised by this program
     kErrIdePortCheck = 1,      // not raised
-    kErrOpenOutputFile = 2,    // the image file cannot be opened
+    // The image file the program reads cannot be opened; its text says
+    // "output" all the same.
+    kErrOpenImageFile = 2,
     kErrOpenInputFile = 3,     // not raised
     kErrWriteOutputFile = 4,   // not raised
     kErrReadInputFile = 5,     // the image cannot be read (load outcome -2)

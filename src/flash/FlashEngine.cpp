@@ -20,9 +20,7 @@ void CopyText(char (&dst)[N], const char (&src)[N]) {
 
 }  // namespace
 
-CFlashEngine::CFlashEngine(const FlashJob& job) : CFlashEngine(job, DefaultEngineSeams()) {}
-
-CFlashEngine::CFlashEngine(const FlashJob& job, const EngineSeams& seams)
+CFlashEngine::CFlashEngine(const FlashJob& job, Platform& platform)
     : Drive(job.Drive),
       fpSum(nullptr),
       fpImage(nullptr),
@@ -37,19 +35,12 @@ CFlashEngine::CFlashEngine(const FlashJob& job, const EngineSeams& seams)
       bUsePassThrough(job.bUsePassThrough),
       dwFileSize(0),
       dwFileOffset(0),
-      CBSetAuxText(job.CBSetAuxText),
-      CBSetRevision(job.CBSetRevision),
-      CBSetDriveName(job.CBSetDriveName),
-      CBGetDriveName(job.CBGetDriveName),
-      CBShowMessage(job.CBShowMessage),
-      CBShowStatus(job.CBShowStatus),
-      CBSetProgress(job.CBSetProgress),
-      CBIdle(job.CBIdle),
-      CBIfTerminated(job.CBIfTerminated),
+      Hooks(job.Hooks),
       nSegments(0),
       bModelFound(0),
       bRevisionFound(0),
-      m_seams(seams),
+      m_platform(platform),
+      m_sumTrace(CSumTrace::Process()),
       m_szSumPath{},
       m_bReadStopped(false),
       m_pReadNext(m_readAhead),
@@ -60,8 +51,13 @@ CFlashEngine::CFlashEngine(const FlashJob& job, const EngineSeams& seams)
     SetSumFilePath("sum.txt");
 }
 
-// Everything is given back by Run, ReportError and the loader.
-CFlashEngine::~CFlashEngine() = default;
+// Run, ReportError and the loader give everything back on their paths; what
+// is still held here is a buffer a caller of LoadImage alone never handed on.
+CFlashEngine::~CFlashEngine() {
+    CloseImageFile();
+    CloseSumFile();
+    ReleaseImageBuffer(true);
+}
 
 void CFlashEngine::SetSumFilePath(const char* path) {
     std::strncpy(m_szSumPath, path, sizeof m_szSumPath - 1);
@@ -73,22 +69,22 @@ void CFlashEngine::Run() {
     char text[100];
     std::snprintf(text, sizeof text, "%s",
                   ok ? "Please Restart Your Computer." : "Flashing is incorrect!!");
-    CBShowMessage(text);
-    CBShowStatus("");
+    Hooks.CBShowMessage(text);
+    Hooks.CBShowStatus("");
     ReleaseImageBuffer(true);
 }
 
 void CFlashEngine::ReportError(ErrorCode code) {
     char text[100];
     std::snprintf(text, sizeof text, "ERR: %s", ErrorMessages[code]);
-    CBShowMessage(text);
+    Hooks.CBShowMessage(text);
     CloseImageFile();
     // sum.txt stays open: the procedure writes its own closing line.
     ReleaseImageBuffer(false);
 }
 
 bool CFlashEngine::ObtainImageBuffer() {
-    auto* base = static_cast<std::uint8_t*>(m_seams.pfnAllocImage(kImageBufferSize));
+    auto* base = static_cast<std::uint8_t*>(m_platform.AllocImage(kImageBufferSize));
     if (base == nullptr) return false;
     for (std::uint32_t i = 0; i < kBankCount; ++i) pBank[i] = base + i * kBankSize;
     // Addresses the image does not cover read as erased flash.
@@ -99,8 +95,8 @@ bool CFlashEngine::ObtainImageBuffer() {
 void CFlashEngine::ReleaseImageBuffer(bool unlockFirst) {
     std::uint8_t* base = pBank[0];
     if (base == nullptr) return;  // never obtained, or already given back
-    if (unlockFirst) m_seams.pfnUnlockImage(base, kImageBufferSize);
-    m_seams.pfnFreeImage(base, kImageBufferSize);
+    if (unlockFirst) m_platform.UnlockImage(base, kImageBufferSize);
+    m_platform.FreeImage(base, kImageBufferSize);
     for (auto& bank : pBank) bank = nullptr;
 }
 
@@ -140,6 +136,6 @@ void CFlashEngine::ReportCommandFailure(char step, const std::uint8_t* sense,
     char text[100];
     std::snprintf(text, sizeof text, "Execute command error%c!! %2X/%2X/%2X", step, key, asc,
                   ascq);
-    CBShowMessage(text);
+    Hooks.CBShowMessage(text);
     CloseSumFile();
 }

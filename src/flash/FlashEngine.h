@@ -1,20 +1,23 @@
 // CFlashEngine: one firmware upgrade of one drive, from image file to the
 // drive's save command. Built from a copy of the FlashJob and run once on
 // the worker thread; not shared between threads. Everything it shows goes
-// through the job's hooks, every command through the command seam.
+// through the job's hooks, every command, wait and the image buffer through
+// the Platform it is given.
 //
-// The data members are public and kept in the order the rest of the program
-// knows them; the worker only needs the constructor and Run().
+// What the engine does on purpose although it looks like a bug (the length-0
+// save with a data phase, the identification search, progress 5 and 10 per
+// chunk, ...) is listed under "Deliberate behaviour" in the README: read it
+// before "fixing" any of them.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
 #include "device/DriveEntry.h"
-#include "flash/EngineSeams.h"
 #include "flash/ErrorMessages.h"
 #include "flash/FlashJob.h"
 #include "flash/VendorCommands.h"
+#include "platform/Platform.h"
 
 constexpr std::uint32_t kBankSize = 32768;
 constexpr std::uint32_t kBankCount = 32;
@@ -36,10 +39,30 @@ enum LoadOutcome : int {
     kLoadStopped = -4,
 };
 
+// The "_total" of sum.txt, a diagnostic shown after every chunk attempt: the
+// running chunk sum of every attempt the process has made, added up modulo
+// 65536 and never reset, so it carries over from one upgrade to the next.
+// One per process; upgrades run one at a time on the worker thread, so it is
+// not locked.
+class CSumTrace {
+public:
+    static CSumTrace& Process();
+
+    std::uint16_t Total() const { return _total; }
+    // Adds one chunk attempt's running sum; answers the new total.
+    std::uint16_t Add(std::uint16_t secSum) {
+        _total = static_cast<std::uint16_t>(_total + secSum);
+        return _total;
+    }
+
+private:
+    std::uint16_t _total = 0;
+};
+
 class CFlashEngine {
 public:
-    explicit CFlashEngine(const FlashJob& job);
-    CFlashEngine(const FlashJob& job, const EngineSeams& seams);
+    explicit CFlashEngine(const FlashJob& job, Platform& platform = Platform::Default());
+    // Gives back whatever a caller of LoadImage alone left held.
     virtual ~CFlashEngine();
 
     CFlashEngine(const CFlashEngine&) = delete;
@@ -51,19 +74,10 @@ public:
     // Flash procedure: true when the image was sent and saved.
     bool fgUpgradeFirmware();
 
-    // Image loading into the 1 MB buffer; answers a LoadOutcome.
+    // Image loading into the 1 MB buffer; answers a LoadOutcome. On
+    // kLoadComplete and kLoadBufferFull the buffer stays held until Run,
+    // ReportError or the destructor gives it back.
     int LoadImage();
-    // ".hex" character reading. Each answers false / -1 once it has reported
-    // an error and stopped the load; nothing further is read after that.
-    bool SkipTo(char c);
-    int ReadNibble();
-    int ReadByte();
-
-    // The four commands; each answers whether the drive took it.
-    bool fgReadVendorBlock(std::uint8_t* sense);
-    bool fgWriteOneFlashCmdData(std::uint32_t offset, std::uint8_t* sense);
-    bool fgWriteHeader(std::uint32_t offset, std::uint8_t* sense);
-    bool fgDownloadSave(std::uint8_t* sense);
 
     // "ERR: <text>" to the log, closes the image file, gives the buffer back.
     void ReportError(ErrorCode code);
@@ -71,51 +85,39 @@ public:
     // Where the trace goes; "sum.txt" in the working directory by default.
     void SetSumFilePath(const char* path);
 
-    // Diagnostic sum of every chunk attempt of the process; never reset.
-    static std::uint16_t Total() { return _total; }
-
-    // --- The engine record -------------------------------------------------
-    DriveEntry Drive;
-    char szImagePath[kPathSize];
-    char szDriveText[kDriveTextSize];
-    char szRevision[kRevisionTextSize];
-    std::FILE* fpSum;
-    std::FILE* fpImage;
-    std::uint8_t* pBank[kBankCount];
-    std::uint8_t byBank;
-    std::uint16_t wOffset;
-    std::uint32_t dwImageSize;
-    std::uint8_t bHexImage;
-    std::uint8_t byRecordSum;
-    std::uint16_t wCheckSum;
-    std::uint16_t _wSecSum;
-    std::uint8_t bUsePassThrough;
-    std::uint32_t dwFileSize;
-    std::uint32_t dwFileOffset;
-    PFN_CB_TEXT CBSetAuxText;
-    PFN_CB_TEXT CBSetRevision;
-    PFN_CB_TEXT CBSetDriveName;
-    PFN_CB_GETTEXT CBGetDriveName;
-    PFN_CB_TEXT CBShowMessage;
-    PFN_CB_TEXT CBShowStatus;
-    PFN_CB_PROGRESS CBSetProgress;
-    PFN_CB_IDLE CBIdle;
-    PFN_CB_TERMINATED CBIfTerminated;
-
-    // --- Load results ------------------------------------------------------
-    std::uint32_t nSegments;      // ".hex" segment records met
-    std::uint8_t bModelFound;     // ".bin": identification found
-    std::uint8_t bRevisionFound;  // ".bin": revision found
+    // --- What the last LoadImage found ---------------------------------------
+    // One past the highest address loaded (".hex"), or the bytes read (".bin").
+    std::uint32_t ImageSize() const { return dwImageSize; }
+    std::uint32_t SegmentCount() const { return nSegments; }        // ".hex"
+    bool ModelFound() const { return bModelFound != 0; }            // ".bin"
+    bool RevisionFound() const { return bRevisionFound != 0; }      // ".bin"
 
 private:
+    // --- The four commands; each answers whether the drive took it ---------
+    // Sent for the drive's sake only: always answers false, whatever the
+    // drive did, and the procedure goes on regardless.
+    bool fgReadVendorBlock(std::uint8_t* sense);
+    // The 4096 bytes at pBank[byBank] + wOffset to buffer offset `offset`;
+    // adds them to _wSecSum and traces the attempt.
+    bool fgWriteOneFlashCmdData(std::uint32_t offset, std::uint8_t* sense);
+    // The header block carrying _wSecSum, to buffer offset `offset`.
+    bool fgWriteHeader(std::uint32_t offset, std::uint8_t* sense);
+    bool fgDownloadSave(std::uint8_t* sense);
+    bool Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                 const Cdb12& cdb, std::uint8_t* sense);
+
+    // ".hex" character reading. Each answers false / -1 once it has reported
+    // an error and stopped the load; nothing further is read after that.
+    bool SkipTo(char c);
+    int ReadNibble();
+    int ReadByte();
     int LoadHexRecords();
     int LoadBinBanks();
+    bool CheckHexImage();
+
     bool ObtainImageBuffer();
     void ReleaseImageBuffer(bool unlockFirst);
     void CloseImageFile();
-    bool CheckHexImage();
-    bool Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
-                 const Cdb12& cdb, std::uint8_t* sense);
     void CloseSumFile();
     void SumPrintf(const char* format, ...)
 #if defined(__GNUC__)
@@ -140,9 +142,33 @@ private:
 #endif
     int StopReading(ErrorCode code);
 
-    static std::uint16_t _total;
+    // --- The engine record, in the order the rest of the program knows it --
+    DriveEntry Drive;
+    char szImagePath[kPathSize];
+    char szDriveText[kDriveTextSize];
+    char szRevision[kRevisionTextSize];
+    std::FILE* fpSum;
+    std::FILE* fpImage;
+    std::uint8_t* pBank[kBankCount];  // the 32 KB banks of the image buffer
+    std::uint8_t byBank;              // bank of the next chunk (or ".hex" byte)
+    std::uint16_t wOffset;            // its offset in that bank
+    std::uint32_t dwImageSize;
+    std::uint8_t bHexImage;
+    std::uint8_t byRecordSum;         // ".hex": sum of the record's bytes so far
+    std::uint16_t wCheckSum;          // what "Check Sum : %X" shows
+    std::uint16_t _wSecSum;           // sum of the image bytes the drive holds
+    std::uint8_t bUsePassThrough;     // Transport: TransportPassThrough 1, TransportAspi 0
+    std::uint32_t dwFileSize;
+    std::uint32_t dwFileOffset;
+    UiHooks Hooks;
 
-    EngineSeams m_seams;
+    // --- Load results ------------------------------------------------------
+    std::uint32_t nSegments;      // ".hex" segment records met
+    std::uint8_t bModelFound;     // ".bin": identification found
+    std::uint8_t bRevisionFound;  // ".bin": revision found
+
+    Platform& m_platform;
+    CSumTrace& m_sumTrace;
     char m_szSumPath[kPathSize];
     bool m_bReadStopped;  // the character reading reported and ended the load
     const std::uint8_t* m_pReadNext;  // read-ahead of the image file

@@ -19,13 +19,11 @@ constexpr int kPathSize = 512;
 constexpr int kDriveTextSize = 512;
 constexpr int kRevisionTextSize = 8;
 
-struct FlashJob {
-    DriveEntry Drive;
-    char szImagePath[kPathSize];
-    char szDriveText[kDriveTextSize];
-    char szRevision[kRevisionTextSize];
-    std::uint8_t bHexImage;  // 1 = Intel-HEX ".hex", 0 = raw ".bin"
-    // Hook table, in slot order.
+// The hook table, in slot order. One value, filled by the dialog and copied
+// whole into the engine.
+struct UiHooks {
+    // Never called by the engine; the main dialog's version writes to a
+    // control the dialog does not have.
     PFN_CB_TEXT CBSetAuxText;
     PFN_CB_TEXT CBSetRevision;
     PFN_CB_TEXT CBSetDriveName;
@@ -35,5 +33,14 @@ struct FlashJob {
     PFN_CB_PROGRESS CBSetProgress;
     PFN_CB_IDLE CBIdle;
     PFN_CB_TERMINATED CBIfTerminated;
-    std::uint8_t bUsePassThrough;  // the dialog's Transport value
+};
+
+struct FlashJob {
+    DriveEntry Drive;
+    char szImagePath[kPathSize];
+    char szDriveText[kDriveTextSize];
+    char szRevision[kRevisionTextSize];
+    std::uint8_t bHexImage;  // 1 = Intel-HEX ".hex", 0 = raw ".bin"
+    UiHooks Hooks;
+    std::uint8_t bUsePassThrough;  // Transport: TransportPassThrough 1, TransportAspi 0
 };

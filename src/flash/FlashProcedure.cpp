@@ -72,15 +72,15 @@ bool CFlashEngine::fgUpgradeFirmware() {
         imageFits = bModelFound != 0 && bRevisionFound != 0;
     }
     if (!imageFits) {
-        CBShowMessage("It is an incorrect firmware version!");
+        Hooks.CBShowMessage("It is an incorrect firmware version!");
         return false;
     }
 
     std::snprintf(text, sizeof text, "Check Sum : %X", static_cast<unsigned>(wCheckSum));
-    CBShowMessage(text);
-    CBShowStatus("Updating.....");
-    CBSetProgress(0);
-    CBShowMessage("Please wait a minute.....");
+    Hooks.CBShowMessage(text);
+    Hooks.CBShowStatus("Updating.....");
+    Hooks.CBSetProgress(0);
+    Hooks.CBShowMessage("Please wait a minute.....");
 
     std::uint32_t sent = 0;     // S: bytes sent
     std::uint32_t address = 0;  // A: image address of the next chunk
@@ -102,7 +102,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
               static_cast<int>(sizeof Drive.Revision), Drive.Revision);
 
     while (sent < dwImageSize) {
-        if (CBIfTerminated() != 0) {
+        if (Hooks.CBIfTerminated() != 0) {
             ReportError(kErrTerminateUpgrade);
             SumPrintf("CBIfTerminated failed!!\n");
             CloseSumFile();
@@ -121,7 +121,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
             ReportCommandFailure('A', sense, true);
             return false;
         }
-        CBSetProgress(5);
+        Hooks.CBSetProgress(5);
         address += kChunkSize;
         sent += kChunkSize;
         wOffset = static_cast<std::uint16_t>(wOffset + kChunkSize);
@@ -129,7 +129,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
             wOffset = 0;
             ++byBank;
         }
-        CBSetProgress(10);
+        Hooks.CBSetProgress(10);
     }
     SumPrintf("Finished : fgWriteOneFlashCmdData()\n");
 
@@ -138,7 +138,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
         return false;
     }
     SumPrintf("Finished : fgWriteHeader()\n");
-    CBSetProgress(15);
+    Hooks.CBSetProgress(15);
 
     if (!fgDownloadSave(sense)) {
         ReportCommandFailure('C', sense, false);
@@ -147,24 +147,24 @@ bool CFlashEngine::fgUpgradeFirmware() {
 
     // The drive programs its flash now and answers nothing meanwhile.
     for (int i = 0; i < kProgrammingSteps; ++i) {
-        CBSetProgress(20 + 3 * i);
-        m_seams.pfnSleep(kProgrammingStepMs);
+        Hooks.CBSetProgress(20 + 3 * i);
+        m_platform.Sleep(kProgrammingStepMs);
     }
     SumPrintf("I will in fgTestUnitReadyComplete()\n");
-    m_seams.pfnSleep(kSettleMs);
-    m_seams.pfnSleep(kFinalMs);
-    CBSetProgress(90);
+    m_platform.Sleep(kSettleMs);
+    m_platform.Sleep(kFinalMs);
+    Hooks.CBSetProgress(90);
 
     // The drive now reports a new revision; what the dialog showed is stale.
-    CBSetDriveName("");
-    CBSetRevision("");
+    Hooks.CBSetDriveName("");
+    Hooks.CBSetRevision("");
 
-    if (CBIfTerminated() != 0) {
+    if (Hooks.CBIfTerminated() != 0) {
         // Too late to stop anything: the drive has saved. Noted, not failed.
         ReportError(kErrTerminateUpgrade);
         SumPrintf("2: CBIfTerminated()\n");
     }
     CloseSumFile();
-    CBSetProgress(100);
+    Hooks.CBSetProgress(100);
     return true;
 }

@@ -64,7 +64,7 @@ bool CFlashEngine::SkipTo(char c) {
             StopReading(kErrFormatMismatch);
             return false;
         }
-        if (CBIfTerminated() != 0) {
+        if (Hooks.CBIfTerminated() != 0) {
             StopReading(kErrTerminateUpgrade);
             return false;
         }
@@ -74,7 +74,7 @@ bool CFlashEngine::SkipTo(char c) {
 
 int CFlashEngine::ReadNibble() {
     if (m_bReadStopped) return -1;
-    if (CBIfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
+    if (Hooks.CBIfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
     const int ch = NextImageChar();
     const std::uint8_t v = ch < 0 ? kNotDigit : kNibbles.value[ch & 0x7F];
     if (v == kNotDigit) return StopReading(kErrFormatMismatch);
@@ -103,7 +103,7 @@ int CFlashEngine::LoadImage() {
         outcome = kLoadUnreadable;
         fpImage = std::fopen(szImagePath, "r");
         if (fpImage == nullptr) {
-            ReportError(kErrOpenOutputFile);
+            ReportError(kErrOpenImageFile);
         } else if (!ObtainImageBuffer()) {
             ReportError(kErrAllocMemory);
             outcome = kLoadNoMemory;
@@ -116,7 +116,7 @@ int CFlashEngine::LoadImage() {
     }
 
     if (outcome == kLoadComplete) {
-        m_seams.pfnLockImage(pBank[0], kImageBufferSize);
+        m_platform.LockImage(pBank[0], kImageBufferSize);
     } else if (outcome != kLoadBufferFull) {
         ReleaseImageBuffer(false);
     }
@@ -186,7 +186,7 @@ int CFlashEngine::LoadHexRecords() {
 int CFlashEngine::LoadBinBanks() {
     fpImage = std::fopen(szImagePath, "rb");
     if (fpImage == nullptr) {
-        ReportError(kErrOpenOutputFile);
+        ReportError(kErrOpenImageFile);
         return kLoadUnreadable;
     }
     if (dwFileSize == 0) {

@@ -1,6 +1,7 @@
 #include "ui/WarningDlg.h"
 
-#include "app/FlashDlg.h"
+#include <utility>
+
 #include "res/resource.h"
 
 const char CWarningDlg::kGreeting[] = "Dear customer,\n \nThank you for choosing this product!";
@@ -14,19 +15,46 @@ const char CWarningDlg::kWarnings[] =
     "5. Do not use this program in any other way than intended.";
 const char CWarningDlg::kQuestion[] = "Are you ready to update your firmware ?";
 
-CWarningDlg::CWarningDlg() : CDialog(IDD_WARNING) {}
+CWarningDlg::CWarningDlg(std::string driveText, std::string revisionText, Platform& platform)
+    : CDialog(IDD_WARNING),
+      m_Question(platform),
+      m_Warnings(platform),
+      m_Revision(platform),
+      m_Greeting(platform),
+      m_SunkenBox(platform),
+      m_FirmwareIs(platform),
+      m_VersionOf(platform),
+      m_Drive(platform),
+      m_strDriveText(std::move(driveText)),
+      m_strRevisionText(std::move(revisionText)) {}
+
+void CWarningDlg::DoDataExchange() {
+    BindControl(IDC_WARN_QUESTION, m_Question);
+    BindControl(IDC_WARN_TEXT, m_Warnings);
+    BindControl(IDC_WARN_REVISION, m_Revision);
+    BindControl(IDC_WARN_GREETING, m_Greeting);
+    BindControl(IDC_WARN_SUNKEN, m_SunkenBox);
+    BindControl(IDC_WARN_FIRMWARE_IS, m_FirmwareIs);
+    BindControl(IDC_WARN_VERSION_OF, m_VersionOf);
+    BindControl(IDC_WARN_DRIVE, m_Drive);
+}
 
 BOOL CWarningDlg::OnInitDialog() {
-    m_strDriveText = CFlashDlg::GetTargetDriveText();
-    m_strRevisionText = CFlashDlg::GetRevisionText();
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_DRIVE), m_strDriveText.c_str());
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_REVISION), m_strRevisionText.c_str());
+    // The placeholders of the template take the texts before the labels are
+    // bound: each label takes over its control's text when it is bound.
+    Item(IDC_WARN_DRIVE).SetWindowText(m_strDriveText.c_str());
+    Item(IDC_WARN_REVISION).SetWindowText(m_strRevisionText.c_str());
     CDialog::OnInitDialog();
 
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_VERSION_OF), "The current version of your");
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_FIRMWARE_IS), "firmware is");
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_GREETING), kGreeting);
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_TEXT), kWarnings);
-    ::SetWindowTextA(GetDlgItem(IDC_WARN_QUESTION), kQuestion);
+    constexpr COLORREF kBlue = RGB(0, 0, 255);
+    const char kFace[] = "Times New Roman";
+    m_VersionOf.SetText("The current version of your").SetFontHeight(16).SetFaceName(kFace);
+    m_FirmwareIs.SetText("firmware is").SetFontHeight(16).SetFaceName(kFace);
+    m_Greeting.SetText(kGreeting).SetFontHeight(16).SetFaceName(kFace);
+    m_Drive.SetText(m_strDriveText.c_str()).SetFontHeight(12).SetFaceName(kFace).SetForeColor(kBlue).SetBold(TRUE);
+    m_Revision.SetText(m_strRevisionText.c_str()).SetFontHeight(12).SetFaceName(kFace).SetForeColor(kBlue).SetBold(TRUE);
+    m_Warnings.SetText(kWarnings).SetFontHeight(16).SetFaceName(kFace);
+    m_Question.SetText(kQuestion).SetFontHeight(16).SetFaceName(kFace);
+    // The sunken box keeps the label's default look and its empty text.
     return TRUE;  // the focus goes to the first control, OK
 }

@@ -7,11 +7,14 @@
 
 #include <string>
 
+#include "platform/Platform.h"
+#include "ui/controls/LabelCtrl.h"
 #include "win/Dialog.h"
 
 class CWarningDlg : public CDialog {
 public:
-    CWarningDlg();
+    // The drive and revision as the main dialog showed them at the press.
+    CWarningDlg(std::string driveText, std::string revisionText, Platform& platform = Platform::Default());
 
     static const char kGreeting[];
     static const char kWarnings[];
@@ -19,8 +22,11 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    void DoDataExchange() override;
 
 private:
+    // The eight labels, in the order they are bound.
+    CLabelCtrl m_Question, m_Warnings, m_Revision, m_Greeting, m_SunkenBox, m_FirmwareIs, m_VersionOf, m_Drive;
     std::string m_strDriveText;
     std::string m_strRevisionText;
 };

@@ -1,5 +1,6 @@
-// Thin wrappers of the standard controls the dialogs use. Each method is a
-// single message to the control.
+// Thin wrappers of the standard controls the dialogs and hooks use. Each
+// method is a single message to the control (CWindow::SendMessage asserts
+// that it exists).
 #pragma once
 
 #include "win/Window.h"
@@ -8,12 +9,14 @@
 
 class CEdit : public CWindow {
 public:
+    using CWindow::CWindow;
     int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }
     void LineScroll(int lines, int chars = 0) const { SendMessage(EM_LINESCROLL, chars, lines); }
 };
 
 class CComboBox : public CWindow {
 public:
+    using CWindow::CWindow;
     int AddString(const char* text) const {
         return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     }
@@ -27,6 +30,7 @@ public:
 
 class CProgressCtrl : public CWindow {
 public:
+    using CWindow::CWindow;
     int SetPos(int pos) const { return static_cast<int>(SendMessage(PBM_SETPOS, pos, 0)); }
     int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };

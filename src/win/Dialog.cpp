@@ -43,6 +43,10 @@ BOOL CDialog::ProcessMessage(UINT, WPARAM, LPARAM, LRESULT&) { return FALSE; }
 
 void CDialog::BindControl(int id, CWindow& control) const { control.Attach(::GetDlgItem(m_hWnd, id)); }
 
+void CDialog::BindControl(int id, CSubclassedWindow& control) const {
+    control.SubclassWindow(::GetDlgItem(m_hWnd, id));
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     CDialog* self;
     if (msg == WM_INITDIALOG) {

@@ -11,6 +11,8 @@
 
 #include "win/Window.h"
 
+class CSubclassedWindow;
+
 class CDialog : public CWindow {
 public:
     explicit CDialog(UINT idTemplate);
@@ -37,6 +39,9 @@ protected:
 
     // Binds a template control to a control object.
     void BindControl(int id, CWindow& control) const;
+    // Binds a template control to a control object that takes it over
+    // (subclasses it) and so sees its messages first.
+    void BindControl(int id, CSubclassedWindow& control) const;
 
     // One row of a dialog's message table. code and id take part only for
     // WM_COMMAND (notification code and control id).

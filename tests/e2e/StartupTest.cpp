@@ -1,71 +1,58 @@
-// The start-up scan seen from outside: which drives the program lists, which
-// one it shows, what it logs, and whether "Upgrade" is usable, for each kind
-// of ASPI layer and compatibility list.
-#include <optional>
+// The start-up scan seen from outside, where only the whole program shows
+// it: the 9x scan through our ASPI layer and Wine's own, and the message
+// boxes for a missing ASPI layer or compatibility list. Also the driver's own
+// eyes for those boxes: text, caption and icon of boxes of this process.
+#include <algorithm>
+#include <thread>
 
 #include "E2eFixture.h"
 
 namespace e2e {
 namespace {
 
-struct ExpectedBox {
-    std::string text;
-    std::string caption;
-    uidriver::IconKind icon;
-};
-
 struct StartupCase {
     const char* name;
     Layer layer;
     std::string vdrives;
     bool writeIdString;
-    std::optional<ExpectedBox> box;
-    std::vector<std::string> items;  // in the list's sorted order
-    std::string driveText;
-    std::string revision;
+    std::string boxText;      // a message box first, if not empty: this text,
+    uidriver::IconKind icon;  // this icon, caption "Error!!"
+    Lines items;              // in the list's sorted order
+    std::string driveText, revision;
     bool upgradeEnabled;
-    std::vector<std::string> log;
-    std::vector<std::pair<int, int>> inquired;      // each got exactly one INQUIRY
-    std::vector<std::pair<int, int>> notInquired;   // got no command at all
+    Lines log;
+    std::vector<std::pair<int, int>> inquired;  // each got one INQUIRY; all others nothing
 };
 
-const std::pair<std::string, std::string> kRow{kModel, "Afw.hex"};
-const std::string kOther = "OTHERCO DVD-ROM 16X     ";
-const std::string kMismatch = "CD-ROM drive model doesn't match!!";
-
-std::vector<std::string> Plus(std::vector<std::string> lines, const std::string& more) {
-    lines.push_back(more);
-    return lines;
-}
+const Lines kListed = CompatLogLines({{kModel, "Afw.hex"}});
+const Lines kMismatch = Concat(kListed, {"CD-ROM drive model doesn't match!!"});
 
 const StartupCase kCases[] = {
+    // Four optical drives and a disk on two adapters: the disk is never
+    // asked, the list is sorted and carries each drive's table index, and
+    // the later of the two compatible drives is shown, not the one after it
+    // whose revision letter differs from the file name's.
     {"TwoCompatibleDrivesShowTheLaterOne", Layer::Ours,
-     "adapter 0 targets=2\nadapter 1 targets=2\n"
+     "adapter 0 targets=2\nadapter 1 targets=3\n"
      "drive 0 0 " + kDriveWords + " \"A054\"\n"
      "drive 0 1 \"OTHERCO\" \"DVD-ROM 16X\" \"1.02\"\n"
      "drive 1 0 " + kDriveWords + " \"A056\"\n"
      "drive 1 1 \"DISKCO\" \"PLAIN DISK\" \"0001\" peripheral=00\n"
+     "drive 1 2 " + kDriveWords + " \"B010\"\n"
      "record record.txt\n",
-     true, std::nullopt,
-     {kModel + "(0)", kModel + "(2)", kOther + "(1)"}, kModel + "(2)", "A056", true,
-     CompatLogLines({kRow}), {{0, 0}, {0, 1}, {1, 0}}, {{1, 1}}},
-    {"OnlyAnotherModel", Layer::Ours,
-     "adapter 0\ndrive 0 0 \"OTHERCO\" \"DVD-ROM 16X\" \"1.02\"\nrecord record.txt\n", true, std::nullopt,
-     {kOther + "(0)"}, kOther + "(0)", "1.02", false, Plus(CompatLogLines({kRow}), kMismatch), {{0, 0}}, {}},
-    {"RevisionLetterDiffersFromFileName", Layer::Ours, OneDrive("B010"), true, std::nullopt,
-     {kModel + "(0)"}, kModel + "(0)", "B010", false, Plus(CompatLogLines({kRow}), kMismatch), {{0, 0}}, {}},
+     true, "", {}, {kModel + "(0)", kModel + "(2)", kModel + "(3)", "OTHERCO DVD-ROM 16X     (1)"},
+     kModel + "(2)", "A056", true, kListed, {{0, 0}, {0, 1}, {1, 0}, {1, 2}}},
     {"AspiLibraryMissing", Layer::Missing, OneDrive("A054"), true,
-     ExpectedBox{"No find the dynamic library!!", "Error!!", uidriver::IconKind::Information},
-     {}, "", "", false, Plus(CompatLogLines({kRow}), kMismatch), {}, {{0, 0}}},
+     "No find the dynamic library!!", uidriver::IconKind::Information, {}, "", "", false, kMismatch, {}},
     {"IdStringMissing", Layer::Ours, OneDrive("A054"), false,
-     ExpectedBox{"The IDString.txt doesn't exist!!", "Error!!", uidriver::IconKind::Stop},
-     {kModel + "(0)"}, kModel + "(0)", "A054", true, {}, {{0, 0}}, {}},
+     "The IDString.txt doesn't exist!!", uidriver::IconKind::Stop, {kModel + "(0)"}, kModel + "(0)",
+     "A054", true, {}, {{0, 0}}},
 };
 
 // Wine's own wnaspi32 (no override, nothing copied) finds no adapter.
 const StartupCase kWineLayer[] = {
-    {"WinesOwnAspiFindsNoDrive", Layer::WineBuiltIn, OneDrive("A054"), true, std::nullopt,
-     {}, "", "", false, Plus(CompatLogLines({kRow}), kMismatch), {}, {{0, 0}}},
+    {"WinesOwnAspiFindsNoDrive", Layer::WineBuiltIn, OneDrive("A054"), true, "", {}, {}, "", "", false,
+     kMismatch, {}},
 };
 
 void PrintTo(const StartupCase& c, std::ostream* os) { *os << c.name; }
@@ -75,15 +62,15 @@ class StartUp : public E2eTest, public ::testing::WithParamInterface<StartupCase
 TEST_P(StartUp, ListsLogsAndDecides) {
     const StartupCase& c = GetParam();
     Write("vdrives.txt", c.vdrives);
-    if (c.writeIdString) Write("IDString.txt", Row(kModel, "Afw.hex"));
+    if (c.writeIdString) Write("IDString.txt", IdString({{kModel, "Afw.hex"}}));
     ASSERT_TRUE(Start(c.layer));
 
-    if (c.box) {
-        auto box = uidriver::WaitForMessageBox(Pid(), kStartMs);
-        ASSERT_TRUE(box.has_value()) << "expected the message box \"" << c.box->text << "\"";
-        EXPECT_EQ(box->text, c.box->text);
-        EXPECT_EQ(box->caption, c.box->caption);
-        EXPECT_EQ(uidriver::IconName(box->icon), std::string(uidriver::IconName(c.box->icon)));
+    if (!c.boxText.empty()) {
+        auto box = uidriver::WaitForMessageBox(Pid(), kQuickMs);
+        ASSERT_TRUE(box.has_value()) << "expected the message box \"" << c.boxText << "\"";
+        EXPECT_EQ(box->text, c.boxText);
+        EXPECT_EQ(box->caption, "Error!!");
+        EXPECT_STREQ(uidriver::IconName(box->icon), uidriver::IconName(c.icon));
         EXPECT_EQ(box->buttons, std::vector<int>{IDOK});
         ASSERT_TRUE(uidriver::AnswerAndWait(box->hwnd, IDOK, kQuickMs));
     }
@@ -97,24 +84,51 @@ TEST_P(StartUp, ListsLogsAndDecides) {
     EXPECT_EQ(Progress(), 0);
     EXPECT_EQ(Log(), c.log);
     EXPECT_EQ(Enabled(IDC_UPGRADE), c.upgradeEnabled);
-    EXPECT_TRUE(Enabled(IDCANCEL));
-
-    const auto record = Record();
-    for (auto [ha, target] : c.inquired)
-        EXPECT_EQ(CommandsOf(record, ha, target), std::vector<std::string>{ExpectInquiry()})
-            << "drive " << ha << "/" << target;
-    for (auto [ha, target] : c.notInquired)
-        EXPECT_TRUE(CommandsOf(record, ha, target).empty()) << "drive " << ha << "/" << target;
+    for (int ha = 0; ha < 2; ++ha)
+        for (int target = 0; target < 3; ++target) {
+            const bool asked = std::count(c.inquired.begin(), c.inquired.end(), std::pair{ha, target}) != 0;
+            EXPECT_EQ(Commands(ha, target), asked ? Lines{kInquiry} : Lines{}) << "drive " << ha << "/" << target;
+        }
 
     // "Close" ends the program in every start-up state.
     ASSERT_TRUE(uidriver::Click(Main(), IDCANCEL));
     EXPECT_TRUE(m_program.WaitForExit(kQuickMs));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, StartUp, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-INSTANTIATE_TEST_SUITE_P(WineLayer, StartUp, ::testing::ValuesIn(kWineLayer),
-                         [](const auto& info) { return std::string(info.param.name); });
+const auto kName = [](const auto& info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Cases, StartUp, ::testing::ValuesIn(kCases), kName);
+INSTANTIATE_TEST_SUITE_P(WineLayer, StartUp, ::testing::ValuesIn(kWineLayer), kName);
+
+struct IconCase {
+    const char* name;
+    UINT style;
+    uidriver::IconKind icon;
+};
+
+class UiDriver : public ::testing::TestWithParam<IconCase> {};
+
+TEST_P(UiDriver, ReadsMessageBoxTextCaptionAndIcon) {
+    const IconCase& c = GetParam();
+    std::thread shower([&] { ::MessageBoxA(nullptr, "Some text.", c.name, c.style); });
+    auto box = uidriver::WaitForMessageBox(::GetCurrentProcessId(), 10000);
+    EXPECT_TRUE(box.has_value());
+    if (box) {
+        EXPECT_EQ(box->text, "Some text.");
+        EXPECT_EQ(box->caption, c.name);
+        EXPECT_STREQ(uidriver::IconName(box->icon), uidriver::IconName(c.icon));
+    }
+    // Whatever was read, the box must go, or the thread never ends.
+    for (HWND hwnd : uidriver::MessageBoxes(::GetCurrentProcessId())) ::PostMessageA(hwnd, WM_COMMAND, IDOK, 0);
+    shower.join();
+}
+
+INSTANTIATE_TEST_SUITE_P(Icons, UiDriver,
+                         ::testing::Values(IconCase{"NoIcon", MB_OK, uidriver::IconKind::None},
+                                           IconCase{"Stop", MB_ICONHAND, uidriver::IconKind::Stop},
+                                           IconCase{"Information", MB_ICONINFORMATION, uidriver::IconKind::Information},
+                                           IconCase{"Exclamation", MB_ICONEXCLAMATION, uidriver::IconKind::Exclamation},
+                                           IconCase{"Question", MB_ICONQUESTION, uidriver::IconKind::Question}),
+                         kName);
 
 }  // namespace
 }  // namespace e2e

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "flash/FlashEngine.h"
+#include "platform/Platform.h"
 
 #ifdef MF_BENCH_VDRIVE
 #include "vdrive/VDriveTransport.h"
@@ -31,13 +32,31 @@ void CatchOutcome(const char* text) {
 }
 int NoProgress(int) { return 0; }
 std::uint8_t NotTerminated() { return 0; }
-void NoSleep(std::uint32_t) {}
+
+using ExecuteFn = int (*)(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t,
+                          const std::uint8_t*, std::uint8_t, std::uint8_t*);
 
 int InstantDrive(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t,
                  const std::uint8_t*, std::uint8_t, std::uint8_t* sense) {
     std::memset(sense, 0, 16);
     return 1;
 }
+
+// The host's image buffer, commands answered by `execute` and no waiting:
+// the programming wait would only measure itself.
+class BenchPlatform final : public PlatformWrapper {
+public:
+    explicit BenchPlatform(ExecuteFn execute) : PlatformWrapper(Platform::Default()), m_execute(execute) {}
+    int ExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                   std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
+                   std::uint8_t* sense) override {
+        return m_execute(entry, flags, length, data, cdbLength, cdb, transport, sense);
+    }
+    void Sleep(std::uint32_t) override {}
+
+private:
+    ExecuteFn m_execute;
+};
 
 // The files every benchmark reads, made once in a scratch directory.
 struct Files {
@@ -102,27 +121,22 @@ FlashJob Job(const std::filesystem::path& image, bool hex) {
     std::strncpy(job.szRevision, kRevision, sizeof job.szRevision - 1);
     std::strncpy(job.Drive.ModelName, kDriveId, sizeof job.Drive.ModelName - 1);
     job.bHexImage = hex ? 1 : 0;
-    job.CBSetAuxText = job.CBSetRevision = job.CBSetDriveName = job.CBShowMessage =
-        job.CBShowStatus = NoText;
-    job.CBSetProgress = NoProgress;
-    job.CBIfTerminated = NotTerminated;
+    job.Hooks.CBSetAuxText = job.Hooks.CBSetRevision = job.Hooks.CBSetDriveName = job.Hooks.CBShowMessage =
+        job.Hooks.CBShowStatus = NoText;
+    job.Hooks.CBSetProgress = NoProgress;
+    job.Hooks.CBIfTerminated = NotTerminated;
     job.bUsePassThrough = TransportPassThrough;
     return job;
 }
 
 void LoadOnce(benchmark::State& state, bool hex) {
     const auto& files = TheFiles();
-    const EngineSeams seams = DefaultEngineSeams();
     for (auto _ : state) {
-        CFlashEngine engine(Job(hex ? files.hex : files.bin, hex), seams);
+        // The engine's end gives the loaded buffer back to the host.
+        CFlashEngine engine(Job(hex ? files.hex : files.bin, hex));
         const int outcome = engine.LoadImage();
         if (outcome < 0) state.SkipWithError("load failed");
-        benchmark::DoNotOptimize(engine.pBank[0]);
-        if (engine.pBank[0] != nullptr) {
-            seams.pfnUnlockImage(engine.pBank[0], kImageBufferSize);
-            seams.pfnFreeImage(engine.pBank[0], kImageBufferSize);
-            for (auto& bank : engine.pBank) bank = nullptr;
-        }
+        benchmark::DoNotOptimize(engine.ImageSize());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(std::filesystem::file_size(hex ? files.hex : files.bin)));
@@ -144,16 +158,14 @@ void BM_SrecCatHexToBin1MB(benchmark::State& state) {
     }
 }
 
-void Upgrade(benchmark::State& state, PFN_EXECUTE_CMD execute, void* device) {
+void Upgrade(benchmark::State& state, ExecuteFn execute, void* device) {
     const auto& files = TheFiles();
-    EngineSeams seams = DefaultEngineSeams();
-    seams.pfnExecuteCmd = execute;
-    seams.pfnSleep = NoSleep;
+    BenchPlatform platform(execute);
     FlashJob job = Job(files.bin, false);
     job.Drive.hDevice = device;
-    job.CBShowMessage = CatchOutcome;
+    job.Hooks.CBShowMessage = CatchOutcome;
     for (auto _ : state) {
-        CFlashEngine engine(job, seams);
+        CFlashEngine engine(job, platform);
         engine.SetSumFilePath(files.sum.c_str());
         g_runFailed = false;
         engine.Run();

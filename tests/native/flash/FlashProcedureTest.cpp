@@ -1,6 +1,6 @@
-// fgUpgradeFirmware through Run against the scripted transport: hook calls,
-// commands, sum.txt, waits, failures and the buffer's give-back.
-#include <algorithm>
+// Whole runs against scripted commands: hook calls, the commands and their
+// data, sum.txt, the programming wait, failures and refusals. Every sum is
+// worked out by hand from a fixed image.
 #include <optional>
 
 #include "FlashTestSupport.h"
@@ -9,256 +9,246 @@ using namespace fltest;
 
 namespace {
 
-std::string Format(const char* format, unsigned a, unsigned b = 0, unsigned c = 0) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
+// 36904 bytes: 4096-byte block k filled with k (k = 0..9), block 9 only 40
+// bytes long, the identification and "1.05" over the start of block 0.
+//   block 0: identification 1620 + "1.05" 196 = 1816 = 0718h
+//   block k (1..8): k * 4096 = k000h
+//   block 9 as sent, filled up with FFh: 40 * 9 + 4056 * 255 = C990h (mod 10000h)
+//   running sums: 0718 1718 3718 6718 A718 F718 5718 C718 4718 10A8
+//   check sum over the 1 MB buffer: 10A8h + (100000h - A000h) * FFh
+//                                 = 10A8h - 6000h = B0A8h (mod 10000h)
+std::string Image() {
+    std::string image(36904, '\0');
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i / 4096);
+    return image.replace(0, 28, kDriveId + "1.05");
 }
-
-// The hook calls of a run that succeeds, as the design lists them.
-std::vector<Event> SuccessEvents(std::uint16_t checkSum, std::size_t chunks) {
-    std::vector<Event> ev = {{"Message", Format("Check Sum : %X", checkSum)},
-                             {"Status", "Updating....."},
-                             {"Progress", "", 0},
-                             {"Message", "Please wait a minute....."}};
-    for (std::size_t i = 0; i < chunks; ++i) ev.insert(ev.end(), {{"Progress", "", 5}, {"Progress", "", 10}});
-    ev.push_back({"Progress", "", 15});
-    for (int p = 20; p <= 68; p += 3) ev.push_back({"Progress", "", p});
-    ev.insert(ev.end(), {{"Progress", "", 90}, {"DriveName", ""}, {"Revision", ""},
-                         {"Progress", "", 100}, {"Message", kRestart}, {"Status", ""}});
-    return ev;
+using Attempts = std::vector<std::pair<unsigned, unsigned>>;  // buffer offset, running sum
+const Attempts kChunks = {{0x0020, 0x0718}, {0x1020, 0x1718}, {0x2020, 0x3718}, {0x3020, 0x6718},
+                          {0x4020, 0xA718}, {0x5020, 0xF718}, {0x6020, 0x5718}, {0x7020, 0xC718},
+                          {0x8020, 0x4718}, {0x9020, 0x10A8}};
+// The second chunk sent `extra` more times.
+Attempts Retried(Attempts chunks, int extra) {
+    chunks.insert(chunks.begin() + 1, static_cast<std::size_t>(extra), chunks[1]);
+    return chunks;
 }
+const std::string kHead = "Model Name : VENDORX CDROM DRIVE 52X (0) HID : 1 TID : 3 Ver.: 1.05\n";
+const std::string kChunksDone = "Finished : fgWriteOneFlashCmdData()\nsSendBuf[30]=10   sSendBuf[31]=A8\n";
+const std::string kHeaderDone = "Finished : fgWriteHeader()\n";
+const std::string kTerminated = "ERR: terminate upgrade/backup flash!";
 
-// A ".bin" image of `size` bytes that the test drive accepts.
-Bytes GoodBin(std::size_t size, std::uint32_t seed = 1) {
-    auto image = RandomBytes(size, seed);
-    Put(image, 1000, kDriveId);
-    Put(image, 2000, kRevision);
-    return image;
-}
-
-Bytes Padded(Bytes image, std::size_t size) {
-    image.resize(size, 0xFF);
-    return image;
-}
-
-const std::string kHead = "Model Name : " + kDriveText + " HID : 1 TID : 3 Ver.: " + kRevision + "\n";
-
-class FlashProcedure : public FlashTest {
-protected:
-    // The chunk commands and the header the drive got, checked against what
-    // `sent` bytes of the image must look like.
-    void ExpectTransfer(const Bytes& sent) {
-        const std::size_t chunks = sent.size() / kChunkSize;
-        ASSERT_EQ(g_rec.sent.size(), chunks + 3);
-        EXPECT_EQ(g_rec.sent[0].cdb[0], kOpVendorBlock);
-        for (std::size_t i = 0; i < chunks; ++i) {
-            const auto& c = g_rec.sent[1 + i];
-            EXPECT_EQ(c.cdb, MakeChunkCdb(static_cast<std::uint32_t>(32 + i * kChunkSize))) << i;
-            EXPECT_TRUE(std::equal(c.data.begin(), c.data.end(), sent.begin() + i * kChunkSize)) << i;
-        }
-        const HeaderBlock h = MakeHeaderBlock(Sum16(sent));
-        EXPECT_EQ(g_rec.sent[chunks + 1].data, Bytes(h.begin(), h.end()));
-        EXPECT_EQ(g_rec.sent[chunks + 2].cdb, MakeDownloadSaveCdb());
+// sum.txt up to the last "Address=" line; _total goes on from the chunk
+// attempts the process made before.
+std::string TraceOf(const Attempts& attempts) {
+    unsigned total = CSumTrace::Process().Total();
+    std::string out = kHead;
+    for (const auto& [address, sum] : attempts) {
+        char line[64];
+        total = (total + sum) & 0xFFFF;
+        std::snprintf(line, sizeof line, "Address=%.8X,_wSecSum=%.4X,_total=%.4X\n", address, sum, total);
+        out += line;
     }
-    // The trace of a transfer in which chunk i took attempts[i] attempts (default 1).
-    std::string ExpectedTrace(const Bytes& sent, const std::vector<int>& attempts = {}) {
-        std::string t = kHead;
-        std::uint16_t sum = 0, total = m_totalAtStart;
-        for (std::size_t i = 0; i < sent.size() / kChunkSize; ++i) {
-            sum = static_cast<std::uint16_t>(sum + Sum16(sent, i * kChunkSize, (i + 1) * kChunkSize));
-            for (int a = 0; a < (i < attempts.size() ? attempts[i] : 1); ++a) {
-                total = static_cast<std::uint16_t>(total + sum);
-                t += Format("Address=%.8X,_wSecSum=%.4X,_total=%.4X\n", static_cast<unsigned>(32 + i * kChunkSize), sum,
-                            total);
-            }
-        }
-        t += "Finished : fgWriteOneFlashCmdData()\n";
-        t += Format("sSendBuf[30]=%X   sSendBuf[31]=%X\n", sum >> 8, sum & 0xFF);
-        return t + "Finished : fgWriteHeader()\nI will in fgTestUnitReadyComplete()\n";
-    }
-};
+    return out;
+}
 
-// A ".bin" goes out in whole chunks, the last one filled with 0xFF; the check
-// sum covers the whole erased buffer; the programming wait is 17 x 5 s, 5 s
-// and 1 s. A buffer-full load is never locked, and a sum.txt that cannot be
-// opened costs only the trace.
-TEST_F(FlashProcedure, BinImagesAreSentInWholeChunks) {
-    const struct { std::size_t size; bool trace; } cases[] = {
-        {40000, true}, {kImageBufferSize, true}, {3 * kChunkSize, false}};
+using FlashProcedure = FlashTest;
+
+// A refused chunk is sent again and counted once in the header; an abort
+// seen after the save is only noted.
+TEST_F(FlashProcedure, SuccessfulRuns) {
+    const struct { const char* what; std::uint8_t transport; int refusals; bool abortAtEnd; } cases[] = {
+        {"clean", TransportPassThrough, 0, false},
+        {"second chunk refused five times (clear sense), on ASPI", TransportAspi, 5, false},
+        {"abort after the save", TransportPassThrough, 0, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
+        SCOPED_TRACE(c.what);
         Reset();
-        m_sumFile = c.trace ? SumPath() : Path("no-such-dir/sum.txt");
-        const auto image = GoodBin(c.size, static_cast<std::uint32_t>(c.size));
-        RunBin(image);
+        g_terminateAtCall = c.abortAtEnd ? 11 : 0;  // 10 chunks, then the final question
+        answers.assign(7, Answer{});
+        for (int i = 0; i < c.refusals; ++i) answers[2 + i] = Answer{0, 0, 0, 0};
+        const Attempts attempts = Retried(kChunks, c.refusals);
+        const std::string trace = TraceOf(attempts) + kChunksDone + kHeaderDone + "I will in fgTestUnitReadyComplete()\n" +
+                                  (c.abortAtEnd ? "2: CBIfTerminated()\n" : "");
+        WriteFile(Path("fw"), Image());
+        FlashJob job = Job(false);
+        job.bUsePassThrough = c.transport;
+        Run(job);
 
-        const auto sent = Padded(image, (c.size + kChunkSize - 1) / kChunkSize * kChunkSize);
-        ExpectTransfer(sent);
-        EXPECT_EQ(g_rec.events, SuccessEvents(Sum16(Padded(image, kImageBufferSize)), sent.size() / kChunkSize));
-        EXPECT_EQ(ReadFile(SumPath()), c.trace ? ExpectedTrace(sent) : "");
+        std::vector<std::string> events = {"Message:Check Sum : B0A8", "Status:Updating.....", "Progress:0",
+                                           "Message:Please wait a minute....."};
+        for (int i = 0; i < 10; ++i) events.insert(events.end(), {"Progress:5", "Progress:10"});
+        for (int p : {15, 20, 23, 26, 29, 32, 35, 38, 41, 44, 47, 50, 53, 56, 59, 62, 65, 68, 90})
+            events.push_back("Progress:" + std::to_string(p));
+        events.insert(events.end(), {"DriveName:", "Revision:"});
+        if (c.abortAtEnd) events.push_back("Message:" + kTerminated);
+        events.insert(events.end(), {"Progress:100", "Message:" + kRestart, "Status:"});
+        EXPECT_EQ(g_events, events);
+        EXPECT_EQ(ReadFile(Path("sum.txt")), trace);
+
+        // The commands: cdb, direction, data (the save's is only its size).
+        ASSERT_EQ(sent.size(), 1u + attempts.size() + 2);
+        Bytes header(32, 0);
+        header[30] = 0x10, header[31] = 0xA8;
+        const Command& save = sent.back();
+        EXPECT_EQ(sent[0], (Command{{0x95, 0x22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Bytes(32, 0), SRB_DIR_IN, c.transport}));
+        EXPECT_EQ(sent.end()[-2], (Command{{0x3B, 6, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0}, header, SRB_DIR_OUT, c.transport}));
+        EXPECT_EQ(save, (Command{{0x3B, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, save.data, SRB_DIR_IN, c.transport}));
+        EXPECT_EQ(save.data.size(), 4096u);
+        for (std::size_t i = 0; i < attempts.size(); ++i) {
+            const unsigned at = attempts[i].first, block = at >> 12;
+            Bytes data(4096, static_cast<std::uint8_t>(block));
+            if (block == 0) std::copy_n((kDriveId + "1.05").begin(), 28, data.begin());
+            if (block == 9) std::fill(data.begin() + 40, data.end(), 0xFF);
+            const Bytes cdb = {0x3B, 6, 0, 0, static_cast<std::uint8_t>(at >> 8), 0x20, 0, 0x10, 0, 0, 0, 0};
+            EXPECT_EQ(sent[1 + i], (Command{cdb, data, SRB_DIR_OUT, c.transport})) << i;
+        }
+
         std::vector<std::uint32_t> waits(17, 5000);
         waits.insert(waits.end(), {5000, 1000});
-        EXPECT_EQ(g_rec.sleeps, waits);
-        const bool full = c.size == kImageBufferSize;
-        EXPECT_EQ((std::vector<int>{g_rec.allocs, g_rec.locks, g_rec.frees}), (std::vector<int>{1, full ? 0 : 1, 1}));
-        if (!full) {
-            EXPECT_EQ(g_rec.unlocks, 1);
-        }
+        EXPECT_EQ(platform.sleeps, waits);
+        EXPECT_EQ(platform.Slept(), 91000u);
+        EXPECT_EQ(platform.imageLocks, 1);
+        EXPECT_EQ(platform.imageUnlocks, c.abortAtEnd ? 0 : 1);
     }
 }
 
-// ".hex" images are checked over their announced segments and sent in whole
-// segments, bounded by the buffer's end.
-TEST_F(FlashProcedure, HexSizing) {
-    const auto data = RandomBytes(0x1235, 3);
-    const Bytes id(kDriveId.begin(), kDriveId.end());
-    std::string top;
-    for (int i = 0; i < 15; ++i) top += kSegmentRecord;
-    const struct {
-        const char* what;
-        std::string text;
-        std::vector<std::pair<std::uint32_t, Bytes>> placed;
-        std::uint32_t checked, sent;
-    } cases[] = {
-        {"data up to 1234h", HexData(data) + HexRecord(0, 0x100, id) + kEndRecord, {{0, data}, {0x100, id}}, 0x10000,
-         0x10000},
-        {"id across a bank boundary", HexRecord(0, 0x7FF4, id) + kEndRecord, {{0x7FF4, id}}, 0x10000, 0x10000},
-        {"data ending at 1FFFFh", HexRecord(0, 0x100, id) + kSegmentRecord + HexData(data, 0xEDCB) + kEndRecord,
-         {{0x100, id}, {0x1EDCB, data}}, 0x20000, 0x30000},
-        {"data ending at the top of the buffer", HexRecord(0, 0x100, id) + top + HexData(data, 0xEDCB) + kEndRecord,
-         {{0x100, id}, {0xFEDCB, data}}, kImageBufferSize, kImageBufferSize},
+// ".hex" images are checked over the segments they announce and sent in
+// whole segments, bounded by the buffer's end. Over whole segments of FFh
+// fill only what is not FFh moves the sum, so the check sum and the header's
+// sum agree: the identification, 1620, against its 24 bytes of fill is
+// 1620 - 24 * 255 = EE6Ch; with 4 bytes of 00h more, 1620 - 28 * 255 = EA70h;
+// with 233 more, 1620 - 257 * 255 = 1620 - FFFFh = 655h (all mod 10000h).
+TEST_F(FlashProcedure, HexImagesAreCheckedAndSentBySegment) {
+    const std::string id = HexRecord(0, 0, ToBytes(kDriveId)), idAt100 = HexRecord(0, 0x100, ToBytes(kDriveId)),
+                      zerosAtTop = HexRecord(0, 0xFFFC, Bytes(4, 0)), ee6c = "sSendBuf[30]=EE   sSendBuf[31]=6C",
+                      ea70 = "sSendBuf[30]=EA   sSendBuf[31]=70";
+    const struct { const char* what; std::string file, checkSum, header; std::size_t chunks; unsigned last; } cases[] = {
+        {"id and 233 bytes of 00h", id + HexRecord(0, 0x100, Bytes(233, 0)) + kEndRecord, "655",
+         "sSendBuf[30]=6   sSendBuf[31]=55", 16, 0x0F020},
+        {"id across a bank boundary", HexRecord(0, 0x7FF4, ToBytes(kDriveId)) + kEndRecord, "EE6C", ee6c, 16, 0x0F020},
+        {"data ending on a segment's last byte", idAt100 + kSegmentRecord + zerosAtTop + kEndRecord, "EA70", ea70, 48,
+         0x2F020},
+        {"data at the top of the buffer", idAt100 + Repeat(kSegmentRecord, 15) + zerosAtTop + kEndRecord, "EA70", ea70,
+         256, 0xFF020},
+        {"more segment records than the buffer has", idAt100 + Repeat(kSegmentRecord, 16) + kEndRecord, "EE6C", ee6c,
+         16, 0x0F020},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset();
-        RunFile(c.text, true);
-        Bytes buffer(kImageBufferSize, 0xFF);
-        for (const auto& [at, bytes] : c.placed) std::copy(bytes.begin(), bytes.end(), buffer.begin() + at);
-        ASSERT_FALSE(Messages().empty());
-        EXPECT_EQ(Messages().front(), Format("Check Sum : %X", Sum16(buffer, 0, c.checked)));
-        EXPECT_EQ(Messages().back(), kRestart);
-        buffer.resize(c.sent);
-        ExpectTransfer(buffer);
+        WriteFile(Path("fw"), c.file);
+        Run(Job(true));
+        EXPECT_EQ(Messages(), (std::vector<std::string>{"Check Sum : " + c.checkSum, "Please wait a minute.....", kRestart}));
+        EXPECT_NE(ReadFile(Path("sum.txt")).find("\n" + c.header + "\n"), std::string::npos);
+        ASSERT_EQ(sent.size(), c.chunks + 3);
+        const auto& last = sent[c.chunks].cdb;
+        EXPECT_EQ(last[3] << 16 | last[4] << 8 | last[5], static_cast<int>(c.last)) << "offset of the last chunk";
     }
 }
 
-TEST_F(FlashProcedure, ChunkAcceptedOnSixthAttemptCountsOnceInTheHeader) {
-    const auto image = GoodBin(3 * kChunkSize);
-    g_rec.answers.assign(6, Answer{0, 0x04, 0x44, 0x00});
-    g_rec.answers[0] = Answer{};  // the vendor command
-    RunBin(image);
-
-    EXPECT_EQ(Messages().back(), kRestart);
-    ASSERT_EQ(g_rec.sent.size(), 1u + 6 + 2 + 2);
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(g_rec.sent[i].cdb, MakeChunkCdb(32));
-    const HeaderBlock h = MakeHeaderBlock(Sum16(image));
-    EXPECT_EQ(g_rec.sent[9].data, Bytes(h.begin(), h.end()));
-    EXPECT_EQ(ReadFile(SumPath()), ExpectedTrace(image, {6, 1, 1}));
-}
-
-// The command that fails for good ends the run with its sense bytes in the
-// log and in sum.txt ("%2X": up to two upper-case digits, blank-padded).
-TEST_F(FlashProcedure, CommandFailures) {
-    const auto image = GoodBin(2 * kChunkSize);
-    const std::uint16_t sum = Sum16(image);
+// Failures after the checks: the log, sum.txt to its very end (the save's
+// error line has no line end), no wait.
+TEST_F(FlashProcedure, FailuresDuringTheTransfer) {
+    const Attempts firstTwo = {kChunks[0], kChunks[1]};
     const struct {
         const char* what;
-        std::vector<std::size_t> failing;  // command indexes
+        std::vector<std::size_t> failing;  // indexes of the commands answered with `answer`
         Answer answer;
-        std::string log, traceEnd;
-        std::size_t commands;
+        int abortAt;
+        std::string log, traceEnd;  // traceEnd: what follows the attempts
+        Attempts attempts;
     } cases[] = {
-        {"chunk six times", {1, 2, 3, 4, 5, 6}, {0, 0x05, 0x24, 0x00}, "Execute command errorA!!  5/24/ 0",
-         "Execute command error!!  5/24/ 0\n", 7},
-        {"header", {3}, {0, 0x0B, 0x47, 0x03}, "Execute command errorB!!  B/47/ 3",
-         "Finished : fgWriteOneFlashCmdData()\nsSendBuf[30]=%X   sSendBuf[31]=%X\nExecute command error!!  B/47/ 3\n",
-         4},
-        {"save, sense after a good transfer", {4}, {1, 0x02, 0x04, 0x01}, "Execute command errorC!!  2/ 4/ 1",
-         "Finished : fgWriteHeader()\nExecute command error!!  2/ 4/ 1", 5},
+        {"chunk refused six times", {2, 3, 4, 5, 6, 7}, {0, 0x05, 0x24, 0x00}, 0, "Execute command errorA!!  5/24/ 0",
+         "Execute command error!!  5/24/ 0\n", Retried(firstTwo, 5)},
+        {"header refused", {11}, {0, 0x0B, 0x47, 0x03}, 0, "Execute command errorB!!  B/47/ 3",
+         kChunksDone + "Execute command error!!  B/47/ 3\n", kChunks},
+        {"save: sense after a good transfer", {12}, {1, 0x02, 0x04, 0x01}, 0, "Execute command errorC!!  2/ 4/ 1",
+         kChunksDone + kHeaderDone + "Execute command error!!  2/ 4/ 1", kChunks},
+        {"abort before the third chunk", {}, {}, 3, kTerminated, "CBIfTerminated failed!!\n", firstTwo},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset();
-        g_rec.answers.resize(8);
-        for (auto i : c.failing) g_rec.answers[i] = c.answer;
-        RunBin(image);
-        const auto messages = Messages();
-        ASSERT_GE(messages.size(), 2u);
-        EXPECT_EQ(messages[messages.size() - 2], c.log);
-        EXPECT_EQ(messages.back(), kIncorrect);
-        EXPECT_EQ(g_rec.sent.size(), c.commands);
-        const std::string trace = ReadFile(SumPath());
-        const std::string end = Format(c.traceEnd.c_str(), sum >> 8, sum & 0xFF);
-        ASSERT_GE(trace.size(), end.size());
-        EXPECT_EQ(trace.substr(trace.size() - end.size()), end);
-        EXPECT_EQ(trace.rfind(kHead, 0), 0u);
-        EXPECT_TRUE(g_rec.sleeps.empty());
-        EXPECT_EQ(g_rec.frees, 1);
+        g_terminateAtCall = c.abortAt;
+        answers.assign(13, Answer{});
+        for (auto i : c.failing) answers[i] = c.answer;
+        const std::string trace = TraceOf(c.attempts) + c.traceEnd;
+        WriteFile(Path("fw"), Image());
+        Run(Job(false));
+        EXPECT_EQ(Messages(), (std::vector<std::string>{"Check Sum : B0A8", "Please wait a minute.....", c.log, kIncorrect}));
+        EXPECT_EQ(ReadFile(Path("sum.txt")), trace);
+        EXPECT_TRUE(platform.sleeps.empty());
     }
 }
 
 // An image that cannot be loaded, or is not made for this drive, is refused
-// before anything but the vendor command reaches the drive; each failure is
-// reported once, sum.txt is not touched and the buffer is given back.
+// before anything but the vendor command reaches the drive, with each
+// failure reported once; sum.txt is not touched.
 TEST_F(FlashProcedure, RefusalsBeforeTheTransfer) {
-    const std::string readErr = "ERR: fail to read input file!", formatErr = "ERR: input file format mismatched!";
-    const std::string wrongImage = "It is an incorrect firmware version!";
-    auto noId = RandomBytes(5000, 9), noRevision = noId;
-    Put(noId, 2000, kRevision);
-    Put(noRevision, 100, kDriveId);
-    const Bytes shortId(kDriveId.begin(), kDriveId.end() - 1);
+    const std::vector<std::string> e6 = {"ERR: input file format mismatched!", kIncorrect},
+                                   unreadable = {"ERR: fail to read input file!", kIncorrect},
+                                   missing = {"ERR: fail to open output file!", unreadable[0], kIncorrect},
+                                   noMemory = {"ERR: fail to allocate memory!", kIncorrect},
+                                   wrong = {"It is an incorrect firmware version!", kIncorrect};
+    const std::string upTo1M = Repeat(kSegmentRecord, 15);
+    std::string badSum = HexRecord(0, 0, {1, 2});
+    badSum[badSum.size() - 3] = '0';  // its checksum FBh becomes F0h
     const struct {
         const char* what;
         bool hex;
-        std::optional<std::string> file;  // none: missing
+        std::optional<std::string> file;  // none: no such file
         std::vector<std::string> log;
+        bool failAlloc = false;
+        int abortAt = 0;  // 4: after the colon and two digits
     } cases[] = {
-        {"missing", false, std::nullopt, {"ERR: fail to open output file!", readErr, kIncorrect}},
-        {"empty bin", false, "", {readErr, kIncorrect}},
-        {"hex without end", true, ":0100000011EE\r\n", {formatErr, kIncorrect}},
-        {"hex type 04", true, ":020000040001F9\r\n", {formatErr, kIncorrect}},
-        {"hex without id", true, HexData(noId) + kEndRecord, {wrongImage, kIncorrect}},
-        {"hex with a shortened id", true, HexRecord(0, 0, shortId) + kEndRecord, {wrongImage, kIncorrect}},
-        {"bin without id", false, std::string(noId.begin(), noId.end()), {wrongImage, kIncorrect}},
-        {"bin without revision", false, std::string(noRevision.begin(), noRevision.end()), {wrongImage, kIncorrect}},
+        {"bin: missing", false, std::nullopt, missing},
+        {"hex: missing", true, std::nullopt, missing},
+        {"bin: empty", false, "", unreadable},
+        {"bin: no buffer", false, "x", noMemory, true},
+        {"hex: no buffer", true, kEndRecord, noMemory, true},
+        {"hex: empty", true, "", e6},
+        {"hex: no end record", true, HexRecord(0, 0, {1}), e6},
+        {"hex: non-digit", true, ":0G000000\r\n", e6},
+        {"hex: abort while reading", true, HexRecord(0, 0, {1, 2, 3}) + kEndRecord, {kTerminated, kIncorrect}, false, 4},
+        {"hex: type 04", true, HexRecord(4, 0, {0x00, 0x01}) + kEndRecord, e6},
+        {"hex: type 02", true, HexRecord(2, 0, {0x10, 0x00}) + kEndRecord, e6},
+        {"hex: bad checksum", true, badSum + kEndRecord, e6},
+        // Each data byte makes a record sum of 0 with the header alone, as if it were the checksum.
+        {"hex: end record with data", true, HexRecord(1, 0, {0xFE}), e6},
+        {"hex: segment record with data", true, HexRecord(0x55, 0, {0xAA}) + kEndRecord, e6},
+        {"hex: data after 16 segment records", true, upTo1M + kSegmentRecord + HexRecord(0, 0, {1}) + kEndRecord, e6},
+        {"hex: data running past 1 MB", true, upTo1M + HexRecord(0, 0xFFF8, Bytes(16, 0x5A)) + kEndRecord, e6},
+        {"hex: shortened id", true, HexRecord(0, 0, ToBytes(kDriveId.substr(0, 23))) + kEndRecord, wrong},
+        {"hex: id after a stray V", true, HexRecord(0, 0, ToBytes("V" + kDriveId)) + kEndRecord, wrong},
+        {"bin: no id", false, "1.05" + std::string(100, 'x'), wrong},
+        {"bin: no revision", false, kDriveId + "2.05", wrong},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset();
+        platform.failImageAlloc = c.failAlloc;
+        g_terminateAtCall = c.abortAt;
         std::filesystem::remove(Path("fw"));
         if (c.file) WriteFile(Path("fw"), *c.file);
-        RunEngine(Path("fw"), c.hex);
+        Run(Job(c.hex));
         EXPECT_EQ(Messages(), c.log);
-        ASSERT_EQ(g_rec.sent.size(), 1u);
-        EXPECT_EQ(g_rec.sent[0].cdb, MakeVendorBlockCdb());
-        EXPECT_FALSE(std::filesystem::exists(SumPath()));
-        EXPECT_EQ(g_rec.allocs, g_rec.frees);
+        ASSERT_EQ(sent.size(), 1u);
+        EXPECT_EQ(sent[0].cdb[0], 0x95);
+        EXPECT_FALSE(std::filesystem::exists(Path("sum.txt")));
+        if (c.abortAt != 0) {
+            EXPECT_EQ(g_terminatedCalls, c.abortAt) << "nothing is read or asked after the stop";
+        }
     }
 }
 
-// An abort before a chunk ends the run; one seen after the save is only
-// noted. Either way ReportError gives the buffer back (without unlocking)
-// and Run finds nothing left to give back.
-TEST_F(FlashProcedure, AbortBeforeAChunkAndAtTheEnd) {
-    const auto image = GoodBin(40000);
-    g_rec.terminateAtCall = 3;  // before the third chunk
-    RunBin(image);
-    const auto messages = Messages();
-    EXPECT_EQ(std::vector<std::string>(messages.end() - 2, messages.end()),
-              (std::vector<std::string>{"ERR: terminate upgrade/backup flash!", kIncorrect}));
-    EXPECT_EQ(g_rec.sent.size(), 3u);
-    EXPECT_EQ(Lines(ReadFile(SumPath())).back(), "CBIfTerminated failed!!");
-    EXPECT_EQ((std::vector<int>{g_rec.frees, g_rec.unlocks}), (std::vector<int>{1, 0}));
-
-    Reset();
-    g_rec.terminateAtCall = 11;  // ten chunks, then the final question
-    RunBin(image);
-    auto expected = SuccessEvents(Sum16(Padded(image, kImageBufferSize)), 10);
-    expected.insert(expected.end() - 3, Event{"Message", "ERR: terminate upgrade/backup flash!"});
-    EXPECT_EQ(g_rec.events, expected);
-    EXPECT_EQ(ReadFile(SumPath()), ExpectedTrace(Padded(image, 40960)) + "2: CBIfTerminated()\n");
-    EXPECT_EQ((std::vector<int>{g_rec.frees, g_rec.unlocks}), (std::vector<int>{1, 0}));
+// WRITE BUFFER fields at their 24-bit limits; beyond them nothing is built.
+TEST(CdbBuilders, TwentyFourBitFieldsOrNothing) {
+    Cdb12 cdb;
+    EXPECT_TRUE(MakeWriteBufferCdb(6, 0xFFFFFF, 0xFFFFFF, cdb));
+    EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), (Bytes{0x3B, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0}));
+    EXPECT_FALSE(MakeWriteBufferCdb(6, 0x1000000, 32, cdb));
+    EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), Bytes(12, 0));
+    cdb.fill(0xAA);
+    EXPECT_FALSE(MakeWriteBufferCdb(6, 0, 0x1000000, cdb));
+    EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), Bytes(12, 0));
 }
-
 }  // namespace

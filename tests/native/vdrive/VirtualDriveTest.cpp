@@ -1,305 +1,317 @@
 // The virtual drive: its side of the upgrade protocol (INQUIRY, 95h, WRITE
-// BUFFER modes 6 and 7, the NOT READY window, refused commands), the command
-// record and the fault plans.
+// BUFFER modes 6 and 7, the NOT READY window), its command record, its fault
+// plans, and what the program's two transports make of its answers. CDBs and
+// expected bytes are written here by hand, independently of the drive.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 
-#include "DriveHarness.h"
+#include "device/ScsiTypes.h"
+#include "vdrive/VDriveTransport.h"
+#include "vdrive/VirtualDrive.h"
 
 namespace {
 
-using namespace vdtest;
-using vdrive::FaultPlan;
-using vdrive::Outcome;
+using namespace vdrive;
+using Bytes = std::vector<std::uint8_t>;
+using Cdb = std::array<std::uint8_t, 12>;
 
-constexpr vdrive::Sense kMedium{0x03, 0x0C, 0x00};
-constexpr vdrive::Sense kHardware{0x04, 0x08, 0x03};
+// Sense key / ASC / ASCQ as the drive must answer them.
+constexpr Sense kNone{};
+constexpr Sense kBadOpcode{0x05, 0x20, 0x00};
+constexpr Sense kBadField{0x05, 0x24, 0x00};
+constexpr Sense kBadSum{0x05, 0x26, 0x00};      // invalid field in parameter list
+constexpr Sense kOutOfOrder{0x05, 0x2C, 0x00};  // command sequence error
+constexpr Sense kBecomingReady{0x02, 0x04, 0x01};
+constexpr Sense kMedium{0x03, 0x0C, 0x00};
+constexpr Sense kHardware{0x04, 0x08, 0x03};
+constexpr Cdb kInquiry36 = {0x12, 0, 0, 0, 36};
+constexpr Cdb kVendor = {0x95, 0x22};
 
-// The field bytes go out raw (zero bytes included); byte 0 is the configured type.
-TEST(VirtualDriveInquiry, AnswersStandardLayoutWithRawFieldBytes) {
-    for (std::uint8_t peripheral : {0x05, 0x00, 0x25}) {
-        vdrive::DriveConfig config;
-        config.vendor = {'A', 'B', 0x00, 'D', ' ', ' ', ' ', ' '};
-        config.product = {'P', 'R', 'O', 0x00, 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Z'};
-        config.revision = {'1', 0x00, '3', '4'};
-        config.peripheral = peripheral;
+Cdb WriteCdb(std::uint32_t offset, std::uint32_t length) {
+    const auto b = [](std::uint32_t v, int shift) { return static_cast<std::uint8_t>(v >> shift); };
+    return {0x3B, 0x06, 0x00, b(offset, 16), b(offset, 8), b(offset, 0), b(length, 16), b(length, 8), b(length, 0)};
+}
+
+Bytes Pattern(std::size_t size, std::uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(seed + i * 7);
+    return bytes;
+}
+
+std::uint16_t Sum(const Bytes& bytes) {
+    unsigned sum = 0;
+    for (std::uint8_t b : bytes) sum += b;
+    return static_cast<std::uint16_t>(sum);
+}
+
+// The 32-byte header: zeros, then the image sum most significant byte first.
+Bytes Header(std::uint16_t sum) {
+    Bytes header(32, 0);
+    header[30] = static_cast<std::uint8_t>(sum >> 8);
+    header[31] = static_cast<std::uint8_t>(sum);
+    return header;
+}
+
+// A drive on a hand-driven clock, addressed with 12-byte CDBs.
+struct Harness {
+    std::uint64_t now = 1000;
+    std::unique_ptr<VirtualDrive> drive;
+
+    explicit Harness(DriveConfig config = DriveConfig::Optical("VENDOR  PRODUCT-NAME-16C", "A054")) {
+        config.clock = [this] { return now; };
+        drive = std::make_unique<VirtualDrive>(std::move(config));
+    }
+    Result Run(const Cdb& cdb, std::uint8_t dir, Bytes& data) {
+        return drive->Execute(cdb.data(), 12, dir, data.data(), static_cast<std::uint32_t>(data.size()));
+    }
+    Result Write(std::uint32_t offset, Bytes data) {
+        return Run(WriteCdb(offset, static_cast<std::uint32_t>(data.size())), SRB_DIR_OUT, data);
+    }
+    Result Inquiry() {
+        Bytes data(36);
+        return Run(kInquiry36, SRB_DIR_IN, data);
+    }
+    // As the program sends it: data-in, 4096 bytes, although the CDB asks for none.
+    Result Save() {
+        Bytes scratch(4096);
+        return Run({0x3B, 0x07}, SRB_DIR_IN, scratch);
+    }
+};
+
+// Field bytes go out raw, zeros included; the answer is cut to the smallest
+// of allocation length, transfer length and 36, and nothing past it is written.
+TEST(VirtualDrive, InquiryAnswersTheStandardLayoutCutToTheSmallestLength) {
+    DriveConfig config;
+    config.peripheral = 0x25;
+    config.vendor = {'A', 'B', 0x00, 'D', ' ', ' ', ' ', ' '};
+    config.product = {'P', 'R', 'O', 0x00, 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Z'};
+    config.revision = {'1', 0x00, '3', '4'};
+    const Bytes full = {0x25, 0x80, 0x00, 0x02, 31, 0, 0, 0, 'A', 'B', 0x00, 'D', ' ', ' ', ' ', ' ',
+                        'P', 'R', 'O', 0x00, 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Z',
+                        '1', 0x00, '3', '4'};
+    const struct { std::uint8_t allocation; std::size_t transfer; std::uint32_t expected; } cases[] = {
+        {36, 36, 36}, {5, 36, 5}, {127, 2048, 36}, {36, 8, 8}, {0, 36, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "allocation " << int{c.allocation} << ", transfer " << c.transfer);
         Harness h(config);
-        Bytes data(36, 0xFF);
-        const vdrive::Result r = h.In(InquiryCdb(36), data);
+        Bytes data(c.transfer, 0xFF);
+        const Result r = h.Run({0x12, 0, 0, 0, c.allocation}, SRB_DIR_IN, data);
         ASSERT_TRUE(r.IsGood());
-        EXPECT_EQ(r.dataIn, 36u);
-        const Bytes expected = {peripheral, 0x80, 0x00, 0x02, 31, 0, 0, 0, 'A', 'B', 0x00, 'D', ' ', ' ', ' ', ' ',
-                                'P', 'R', 'O', 0x00, 'X', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', 'Z',
-                                '1', 0x00, '3', '4'};
+        EXPECT_EQ(r.dataIn, c.expected);
+        Bytes expected(full.begin(), full.begin() + c.expected);
+        expected.resize(c.transfer, 0xFF);
         EXPECT_EQ(data, expected);
     }
-    Harness optical(vdrive::DriveConfig::Optical("VEND    PRODUCT", "A0"));
+    Harness optical(DriveConfig::Optical("VEND    PRODUCT", "A0"));
     Bytes data(36);
-    ASSERT_TRUE(optical.In(InquiryCdb(36), data).IsGood());
+    ASSERT_TRUE(optical.Run(kInquiry36, SRB_DIR_IN, data).IsGood());
     EXPECT_EQ(std::string(data.begin() + 8, data.end()), "VEND    PRODUCT         A0  ") << "split and padded";
 }
 
-TEST(VirtualDriveInquiry, ReturnsTheSmallestOfAllocationTransferAnd36) {
-    struct Case { std::uint8_t allocation; std::size_t transfer; std::uint32_t expected; };
-    const Case cases[] = {{36, 36, 36}, {5, 36, 5}, {127, 2048, 36}, {36, 8, 8}, {0, 36, 0}};
-    for (const Case& c : cases) {
-        Harness h;
-        Bytes data(c.transfer, 0xFF);
-        const vdrive::Result r = h.In(InquiryCdb(c.allocation), data);
-        ASSERT_TRUE(r.IsGood());
-        EXPECT_EQ(r.dataIn, c.expected) << "allocation " << int{c.allocation} << ", transfer " << c.transfer;
-        EXPECT_EQ(data[0], c.expected > 0 ? 0x05 : 0xFF);
-        EXPECT_EQ(Bytes(data.begin() + c.expected, data.end()), Bytes(c.transfer - c.expected, 0xFF))
-            << "byte past the answer was written";
-    }
-}
-
-TEST(VirtualDriveVendor, BlockCarriesRevisionAndBufferSize) {
-    Harness h;
-    Bytes data(32, 0xFF);
-    const vdrive::Result r = h.In(VendorCdb(0x22), data);
-    ASSERT_TRUE(r.IsGood());
-    EXPECT_EQ(r.dataIn, 32u);
-    EXPECT_EQ(data[1], 30);
-    EXPECT_EQ(std::string(data.begin() + 2, data.begin() + 6), "A054");
-    EXPECT_EQ(Bytes(data.begin() + 6, data.begin() + 10), (Bytes{0x00, 0x10, 0x00, 0x20}));
-}
-
-// Refused commands answer fixed-format sense and leave the data buffer alone.
-TEST(VirtualDriveCommands, RefusedCommandsAndFields) {
-    const struct { Cdb cdb; vdrive::Sense expected; } cases[] = {
-        {VendorCdb(0x21), sense::kInvalidFieldInCdb},
-        {VendorCdb(0x00), sense::kInvalidFieldInCdb},
-        {{0x12, 0x01, 0x80, 0, 36}, sense::kInvalidFieldInCdb},  // EVPD
-        {{0x12, 0x00, 0x80, 0, 36}, sense::kInvalidFieldInCdb},  // page without EVPD
-        {{0x00}, sense::kInvalidOpcode},                         // TEST UNIT READY
-        {{0x28}, sense::kInvalidOpcode},                         // READ(10)
-        {{0x3B, 0x05}, sense::kInvalidOpcode},                   // download without offsets
-        {{0x3B, 0x02, 0, 0, 0, 0, 0, 0, 32}, sense::kInvalidOpcode},  // data mode
-        {{0xFF}, sense::kInvalidOpcode}};
-    for (const auto& c : cases) {
-        Harness h;
-        Bytes data(36, 0xFF);
-        const vdrive::Result r = h.In(c.cdb, data);
-        ASSERT_TRUE(r.IsCheckCondition()) << "opcode " << int{c.cdb[0]} << "/" << int{c.cdb[1]};
-        EXPECT_EQ(r.GetSense(), c.expected) << "opcode " << int{c.cdb[0]} << "/" << int{c.cdb[1]};
-        EXPECT_EQ(r.senseData[0], 0x70);
-        EXPECT_EQ(r.senseData[7], 10);
-        EXPECT_EQ(data, Bytes(36, 0xFF));
-    }
-}
-
-TEST(VirtualDriveDownload, RefusesWritesOutsideTheBufferOrShortOfData) {
-    const std::uint32_t top = vdrive::kDefaultDownloadBufferSize;
+// Refused commands answer fixed-format sense, store nothing and return no data.
+TEST(VirtualDrive, RefusesUnknownCommandsBadFieldsAndWritesOutsideTheBuffer) {
+    const std::uint32_t top = kDefaultDownloadBufferSize;
     Cdb bufferOne = WriteCdb(32, 32);
     bufferOne[2] = 1;
-    const struct { const char* what; Cdb cdb; std::uint8_t dir; std::size_t transfer; bool good; } cases[] = {
-        {"ends at the buffer end", WriteCdb(top - 32, 32), SRB_DIR_OUT, 32, true},
-        {"one byte past the end", WriteCdb(top - 31, 32), SRB_DIR_OUT, 32, false},
-        {"largest offset and length", WriteCdb(0xFFFFFF, 0xFFFFFF), SRB_DIR_OUT, 32, false},
-        {"transfer shorter than list", WriteCdb(32, 4096), SRB_DIR_OUT, 4095, false},
-        {"transfer longer than list", WriteCdb(32, 10), SRB_DIR_OUT, 4096, true},
-        {"no data direction", WriteCdb(32, 32), SRB_DIR_IN, 32, false},
-        {"buffer id 1", bufferOne, SRB_DIR_OUT, 32, false}};
+    const struct { const char* what; Cdb cdb; std::uint8_t dir; std::size_t transfer; Sense expected; } cases[] = {
+        {"vendor page 21h", {0x95, 0x21}, SRB_DIR_IN, 36, kBadField},
+        {"EVPD", {0x12, 0x01, 0x80, 0, 36}, SRB_DIR_IN, 36, kBadField},
+        {"page without EVPD", {0x12, 0x00, 0x80, 0, 36}, SRB_DIR_IN, 36, kBadField},
+        {"TEST UNIT READY", {0x00}, SRB_DIR_IN, 36, kBadOpcode},
+        {"download without offsets", {0x3B, 0x05}, SRB_DIR_IN, 36, kBadOpcode},
+        {"data mode", {0x3B, 0x02, 0, 0, 0, 0, 0, 0, 32}, SRB_DIR_IN, 36, kBadOpcode},
+        {"write ends at the buffer end", WriteCdb(top - 32, 32), SRB_DIR_OUT, 32, kNone},
+        {"write one byte past the end", WriteCdb(top - 31, 32), SRB_DIR_OUT, 32, kBadField},
+        {"largest offset and length", WriteCdb(0xFFFFFF, 0xFFFFFF), SRB_DIR_OUT, 32, kBadField},
+        {"transfer shorter than list", WriteCdb(32, 4096), SRB_DIR_OUT, 4095, kBadField},
+        {"transfer longer than list", WriteCdb(32, 10), SRB_DIR_OUT, 4096, kNone},
+        {"write without data-out", WriteCdb(32, 32), SRB_DIR_IN, 32, kBadField},
+        {"buffer id 1", bufferOne, SRB_DIR_OUT, 32, kBadField}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Harness h;
         Bytes data(c.transfer, 0xAB);
-        const vdrive::Result r = h.Run(c.cdb, c.dir, data);
-        EXPECT_EQ(r.IsGood(), c.good) << c.what;
-        if (c.good) continue;
-        EXPECT_EQ(r.GetSense(), sense::kInvalidFieldInCdb) << c.what;
-        EXPECT_EQ(h.drive->ImageExtent(), 0u) << c.what;
+        const Result r = h.Run(c.cdb, c.dir, data);
+        EXPECT_EQ(r.GetSense(), c.expected);
+        EXPECT_EQ(r.IsGood(), c.expected == kNone);
+        if (r.IsGood()) continue;
+        EXPECT_TRUE(r.senseData[0] == 0x70 && r.senseData[7] == 10) << "not fixed-format sense";
+        EXPECT_EQ(data, Bytes(c.transfer, 0xAB));
+        EXPECT_EQ(h.drive->ImageExtent(), 0u);
     }
 }
 
-// Chunks land at their offsets in any order; the image runs to the highest
-// offset written.
-TEST(VirtualDriveSave, AcceptsTheSumOfTheImageBytesAndProgramsThem) {
-    for (std::size_t size : {40960u, 1024u * 1024u}) {
-        Harness h;
-        const Bytes image = Pattern(size, 3);
-        h.Download(image, size == 40960u);
-        Bytes scratch(4096, 0xEE);
-        const vdrive::Result r = h.In(SaveCdb(), scratch);
-        ASSERT_TRUE(r.IsGood()) << size;
-        EXPECT_EQ(r.dataIn, 0u);
-        EXPECT_EQ(scratch, Bytes(4096, 0xEE));
-        EXPECT_EQ(h.drive->SaveCount(), 1u);
-        EXPECT_EQ(h.drive->SavedImage(), image);
-    }
-}
-
-// The header must carry the sum of what the buffer holds: a chunk written
-// twice counts once, with the bytes kept. A save without both header and
-// image is out of sequence.
-TEST(VirtualDriveSave, RefusesAWrongSumOrNothingToSave) {
+// The header must carry the sum of what the buffer holds from byte 32 up to
+// the highest offset written: a chunk written twice counts once, with the
+// bytes kept. A save without both header and image is out of sequence; a
+// header fault hits only the write at offset 0. `checks`: commands refused.
+TEST(VirtualDrive, SaveChecksTheHeaderSumAgainstTheBuffer) {
     const Bytes stale = Pattern(4096, 11), fresh = Pattern(4096, 12);
-    const vdrive::Sense good{};
-    const struct { const char* what; int images; int header; vdrive::Sense expected; } cases[] = {
-        {"sum of the kept bytes", 2, Sum(fresh), good},
-        {"sum of both attempts", 2, std::uint16_t(Sum(stale) + Sum(fresh)), sense::kInvalidFieldInParameterList},
-        {"sum off by one", 2, std::uint16_t(Sum(fresh) + 1), sense::kInvalidFieldInParameterList},
-        {"empty buffer", 0, -1, sense::kCommandSequenceError},
-        {"header only", 0, 0, sense::kCommandSequenceError},
-        {"image only", 1, -1, sense::kCommandSequenceError}};
+    const struct {
+        const char* what;
+        FaultPlan plan;
+        int images, header;
+        Sense expected;
+        std::size_t checks;
+    } cases[] = {
+        {"sum of the kept bytes", {}, 2, Sum(fresh), kNone, 0},
+        {"sum of both attempts", {}, 2, std::uint16_t(Sum(stale) + Sum(fresh)), kBadSum, 1},
+        {"sum off by one", {}, 2, std::uint16_t(Sum(fresh) + 1), kBadSum, 1},
+        {"empty buffer", {}, 0, -1, kOutOfOrder, 1},
+        {"header only", {}, 0, 0, kOutOfOrder, 1},
+        {"image only", {}, 1, -1, kOutOfOrder, 1},
+        {"header fault", FaultPlan().FailHeader(kHardware), 1, Sum(fresh), kOutOfOrder, 2},
+        {"save fault", FaultPlan().FailSave(kHardware), 1, Sum(fresh), kHardware, 1}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Harness h;
+        h.drive->SetFaults(c.plan);
         if (c.images == 2) h.Write(32, stale);
         if (c.images > 0) h.Write(32, fresh);
         if (c.header >= 0) h.Write(0, Header(static_cast<std::uint16_t>(c.header)));
-        const vdrive::Result r = h.Save();
-        EXPECT_EQ(r.IsGood(), c.expected == good) << c.what;
-        EXPECT_EQ(r.GetSense(), c.expected) << c.what;
-        EXPECT_EQ(h.drive->SaveCount(), c.expected == good ? 1u : 0u) << c.what;
-        EXPECT_EQ(h.drive->IsNotReady(), c.expected == good) << c.what;
+        EXPECT_EQ(h.Save().GetSense(), c.expected);
+        EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::CheckCondition), c.checks);
+        EXPECT_EQ(h.drive->SaveCount(), c.expected == kNone ? 1u : 0u);
+        EXPECT_EQ(h.drive->SavedImage(), c.expected == kNone ? fresh : Bytes());
     }
 }
 
-TEST(VirtualDriveSave, NotReadyWhileProgrammingThenNewRevision) {
-    vdrive::DriveConfig config = DefaultConfig();
+// A full 1 MB image sent last chunk first fills the buffer to its end; the
+// drive then answers nothing (INQUIRY included) until programming is over,
+// reports the new revision and save count, and starts from an empty buffer.
+TEST(VirtualDrive, SaveProgramsTheImageThenStaysNotReadyAndStartsOver) {
+    DriveConfig config = DriveConfig::Optical("VENDOR  PRODUCT-NAME-16C", "A054");
     config.WithRevisionAfterSave("B100");
     config.notReadyMs = 5000;
     Harness h(config);
-    h.Download(Pattern(8192, 2));
-    ASSERT_TRUE(h.Save().IsGood());
-    Bytes data(36, 0xFF), block(32);
-    for (std::uint64_t later : {0u, 1u, 4999u}) {
-        h.now = 1000 + later;
-        EXPECT_EQ(h.In(InquiryCdb(36), data).GetSense(), sense::kBecomingReady) << later << " ms after the save";
-        EXPECT_EQ(h.In(VendorCdb(0x22), block).GetSense(), sense::kBecomingReady) << later << " ms";
+    const Bytes image = Pattern(1024 * 1024, 3);
+    for (std::uint32_t at = 1024 * 1024; at != 0;) {
+        at -= 4096;
+        ASSERT_TRUE(h.Write(32 + at, Bytes(image.begin() + at, image.begin() + at + 4096)).IsGood()) << at;
     }
-    EXPECT_EQ(data, Bytes(36, 0xFF));
-
-    h.now = 6000;
-    ASSERT_TRUE(h.In(InquiryCdb(36), data).IsGood());
-    EXPECT_EQ(std::string(data.begin() + 32, data.end()), "B100");
-    // The buffer starts over: saving again needs a new download, and a
-    // shorter second image is taken without the first one's tail.
-    EXPECT_EQ(h.Save().GetSense(), sense::kCommandSequenceError);
-    const Bytes shorter = Pattern(4096, 7);
-    h.Download(shorter);
+    h.Write(0, Header(Sum(image)));
     ASSERT_TRUE(h.Save().IsGood());
+    EXPECT_EQ(h.drive->SavedImage(), image);
+
+    Bytes data(36, 0xFF);
+    h.now = 5999;  // the last millisecond of programming
+    EXPECT_EQ(h.Run(kInquiry36, SRB_DIR_IN, data).GetSense(), kBecomingReady);
+    EXPECT_EQ(h.Run(kVendor, SRB_DIR_IN, data).GetSense(), kBecomingReady);
+    EXPECT_EQ(data, Bytes(36, 0xFF));
+    h.now = 6000;
+    ASSERT_TRUE(h.Run(kVendor, SRB_DIR_IN, data).IsGood());
+    // Additional length 30, revision, buffer size 100020h, one save, zeros.
+    const Bytes block = {0, 30, 'B', '1', '0', '0', 0x00, 0x10, 0x00, 0x20, 0, 1};
+    EXPECT_EQ(Bytes(data.begin(), data.begin() + 12), block);
+    EXPECT_EQ(Bytes(data.begin() + 12, data.begin() + 32), Bytes(20, 0));
+
+    EXPECT_EQ(h.Save().GetSense(), kOutOfOrder) << "saved twice from one download";
+    const Bytes shorter = Pattern(4096, 7);
+    h.Write(32, shorter);
+    h.Write(0, Header(Sum(shorter)));
+    ASSERT_TRUE(h.Save().IsGood()) << "the first image's tail still counted";
     EXPECT_EQ(h.drive->SavedImage(), shorter);
 }
 
-TEST(VirtualDriveRecord, HoldsEveryCommandWithItsDataDigestAndOutcome) {
-    Harness h;
-    h.Inquiry();
-    h.Write(32, {'f', 'o', 'o', 'b', 'a', 'r'});
-    h.Write(0x200000, {1, 2});  // outside the buffer
-
-    const vdrive::CommandLog log = h.drive->Log();
-    ASSERT_EQ(log.Size(), 3u);
-    EXPECT_EQ(log[0].number, 1u);
-    EXPECT_EQ(log[0].Opcode(), 0x12);
-    EXPECT_EQ(log[0].cdb[4], 36);
-    EXPECT_EQ(log[0].dirFlags, SRB_DIR_IN);
-    EXPECT_EQ(log[0].inBytes, 36u);
-    EXPECT_EQ(log[0].outBytes, 0u);
-    EXPECT_EQ(log[0].outcome, Outcome::Good);
-    EXPECT_EQ(log[1].cdbLength, 12);
-    EXPECT_EQ(log[1].dirFlags, SRB_DIR_OUT);
-    EXPECT_EQ(log[1].length, 6u);
-    EXPECT_EQ(log[1].outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
-    EXPECT_EQ(log[1].outSum, 0x0279);
-    EXPECT_EQ(log[2].outcome, Outcome::CheckCondition);
-    EXPECT_EQ(log[2].sense, sense::kInvalidFieldInCdb);
-    EXPECT_EQ(log.CountOpcode(0x3B), 2u);
-    EXPECT_EQ(log.CountOutcome(Outcome::Good), 2u);
-}
-
 // A chunk fault hits only its offset, the given number of times; the failed
-// attempts store nothing but are listed, in order, among the chunks.
-TEST(VirtualDriveFaults, ChunkAtOffsetFailsGivenTimesThenIsStored) {
+// attempts store nothing but are recorded, in order, with their data digest.
+TEST(VirtualDrive, ChunkFaultFailsItsOffsetGivenTimesAndIsRecorded) {
     Harness h;
-    h.drive->SetFaults(FaultPlan().FailChunkAt(4128, 5, kMedium));
-    const Bytes chunk = Pattern(4096, 8);
-    EXPECT_TRUE(h.Write(32, chunk).IsGood());
-    for (int attempt = 1; attempt <= 5; ++attempt) {
-        EXPECT_EQ(h.Write(4128, chunk).GetSense(), kMedium) << "attempt " << attempt;
-        EXPECT_EQ(h.drive->ImageExtent(), 32u + 4096u) << "failed chunk was stored";
-    }
-    EXPECT_TRUE(h.Write(4128, chunk).IsGood());
-    EXPECT_EQ(h.drive->ImageExtent(), 4128u + 4096u);
-    h.Write(0, Header(0));
+    h.drive->SetFaults(FaultPlan().FailChunkAt(4128, 2, kMedium));
+    EXPECT_TRUE(h.Write(32, {'f', 'o', 'o', 'b', 'a', 'r'}).IsGood());
+    EXPECT_EQ(h.Write(4128, Bytes(4096, 1)).GetSense(), kMedium);
+    EXPECT_EQ(h.Write(4128, Bytes(4096, 1)).GetSense(), kMedium);
+    EXPECT_EQ(h.drive->ImageExtent(), 38u) << "failed chunk was stored";
+    EXPECT_TRUE(h.Write(4128, Bytes(4096, 1)).IsGood());
+    EXPECT_TRUE(h.Inquiry().IsGood());
 
-    const auto chunks = h.drive->Log().Chunks();
-    const std::vector<std::uint32_t> offsets = {32, 4128, 4128, 4128, 4128, 4128, 4128, 0};
-    ASSERT_EQ(chunks.size(), offsets.size());
-    for (std::size_t i = 0; i < offsets.size(); ++i) EXPECT_EQ(chunks[i].offset, offsets[i]) << i;
-    EXPECT_EQ(chunks[1].outcome, Outcome::CheckCondition);
-    EXPECT_EQ(chunks[1].sense, kMedium);
-    EXPECT_EQ(chunks[7].length, 32u);
-    EXPECT_EQ(h.drive->Log().AcceptedChunks().size(), 3u);
-
-    h.drive->SetFaults(FaultPlan().FailChunkAt(32, FaultPlan::kAlways, kMedium));
-    for (int attempt = 0; attempt < 10; ++attempt) EXPECT_EQ(h.Write(32, chunk).GetSense(), kMedium);
+    const CommandLog log = h.drive->Log();
+    ASSERT_EQ(log.Size(), 5u);
+    const CommandRecord& foobar = log[0];
+    EXPECT_EQ(foobar.number, 1u);
+    EXPECT_EQ(foobar.cdb, (std::array<std::uint8_t, 16>{0x3B, 0x06, 0, 0, 0, 32, 0, 0, 6}));
+    EXPECT_EQ(foobar.outBytes, 6u);
+    EXPECT_EQ(foobar.outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
+    EXPECT_EQ(foobar.outSum, 0x0279);       // 102 + 111 + 111 + 98 + 97 + 114
+    EXPECT_EQ(log[1].outcome, Outcome::CheckCondition);
+    EXPECT_EQ(log[1].sense, kMedium);
+    EXPECT_EQ(log[1].outSum, 4096u);
+    EXPECT_EQ(log[4].inBytes, 36u);
+    const auto chunks = log.Chunks();
+    ASSERT_EQ(chunks.size(), 4u);
+    EXPECT_TRUE(chunks[2].offset == 4128 && chunks[2].length == 4096 && chunks[2].outcome == Outcome::CheckCondition);
+    EXPECT_EQ(log.AcceptedChunks().size(), 2u);
 }
 
-TEST(VirtualDriveFaults, FailsTheNthCommandCountingEveryCommand) {
-    for (std::uint64_t n : {1u, 2u, 4u}) {
-        Harness h;
-        h.drive->SetFaults(FaultPlan().FailCommand(n, kHardware));
-        Bytes data(36);
-        for (std::uint64_t i = 1; i <= 5; ++i) {
-            const vdrive::Result r = (i % 2) ? h.In(InquiryCdb(36), data) : h.In(VendorCdb(0x22), data);
-            EXPECT_EQ(r.GetSense(), i == n ? kHardware : vdrive::Sense{}) << "command " << i << " of plan " << n;
-        }
-    }
-}
-
-TEST(VirtualDriveFaults, PerCommandFaultsHitOnlyTheirCommand) {
-    const struct { const char* what; FaultPlan plan; int failing; } cases[] = {  // 0 inquiry, 1 header, 2 save
-        {"inquiry", FaultPlan().FailInquiry(kHardware), 0},
-        {"header", FaultPlan().FailHeader(kHardware), 1},
-        {"save", FaultPlan().FailSave(kHardware), 2}};
-    for (const auto& c : cases) {
-        Harness h;
-        h.drive->SetFaults(c.plan);
-        Bytes data(36, 0xFF);
-        const vdrive::Result inquiry = h.In(InquiryCdb(36), data);
-        EXPECT_TRUE(h.Write(32, Pattern(4096, 1)).IsGood()) << c.what;
-        const vdrive::Result header = h.Write(0, Header(Sum(Pattern(4096, 1))));
-        const vdrive::Result save = h.Save();
-
-        EXPECT_EQ(inquiry.IsGood(), c.failing != 0) << c.what;
-        EXPECT_EQ(header.IsGood(), c.failing != 1) << c.what;
-        const vdrive::Result& failed = c.failing == 0 ? inquiry : c.failing == 1 ? header : save;
-        EXPECT_EQ(failed.GetSense(), kHardware) << c.what;
-        if (c.failing == 0) {
-            EXPECT_EQ(data, Bytes(36, 0xFF)) << "failed INQUIRY wrote data";
-        }
-        if (c.failing == 1) {  // without its header the save has nothing valid to take
-            EXPECT_EQ(save.GetSense(), sense::kCommandSequenceError);
-        }
-        EXPECT_EQ(h.drive->SaveCount(), c.failing == 0 ? 1u : 0u) << c.what;
-    }
-}
-
-// Plans combine; an injected fault outranks NOT READY, and a vanished drive
-// fails at transport level: no status, no sense, no data.
-TEST(VirtualDriveFaults, PlansCombineAndVanishedDriveFailsAtTransportLevel) {
-    vdrive::DriveConfig config = DefaultConfig();
+// Plans combine; every command counts towards a command number; an injected
+// fault outranks NOT READY; a vanished drive fails at transport level: no
+// status, no sense, no data.
+TEST(VirtualDrive, PlansCombineAndAVanishedDriveFailsAtTransportLevel) {
+    DriveConfig config = DriveConfig::Optical("VENDOR  PRODUCT-NAME-16C", "A054");
     config.faults.FailChunkAt(32, 2, kMedium).FailCommand(6, kHardware).VanishAfter(7);
     Harness h(config);
     const Bytes image = Pattern(4096, 6);
-    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);      // 1
-    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);      // 2
-    EXPECT_TRUE(h.Write(32, image).IsGood());               // 3
-    EXPECT_TRUE(h.Write(0, Header(Sum(image))).IsGood());   // 4
-    EXPECT_TRUE(h.Save().IsGood());                         // 5, now programming
-    EXPECT_EQ(h.Inquiry().GetSense(), kHardware);           // 6
-    EXPECT_EQ(h.Inquiry().GetSense(), sense::kBecomingReady);  // 7
-    for (int i = 8; i <= 10; ++i) {
+    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);         // 1
+    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);         // 2
+    EXPECT_TRUE(h.Write(32, image).IsGood());                  // 3
+    EXPECT_TRUE(h.Write(0, Header(Sum(image))).IsGood());      // 4
+    EXPECT_TRUE(h.Save().IsGood());                            // 5, now programming
+    EXPECT_EQ(h.Inquiry().GetSense(), kHardware);              // 6
+    EXPECT_EQ(h.Inquiry().GetSense(), kBecomingReady);  // 7
+    for (int i = 8; i <= 9; ++i) {
         Bytes data(36, 0xFF);
-        const vdrive::Result r = h.In(InquiryCdb(36), data);
-        EXPECT_TRUE(r.transportFailure) << i;
-        EXPECT_FALSE(r.IsGood() || r.IsCheckCondition()) << i;
-        EXPECT_EQ(r.senseData, (std::array<std::uint8_t, vdrive::kSenseLength>{})) << i;
+        const Result r = h.Run(kInquiry36, SRB_DIR_IN, data);
+        EXPECT_TRUE(r.transportFailure && !r.IsGood() && !r.IsCheckCondition()) << i;
+        EXPECT_EQ(r.senseData, (std::array<std::uint8_t, kSenseLength>{})) << i;
         EXPECT_EQ(data, Bytes(36, 0xFF)) << i;
     }
-    EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::TransportFailure), 3u);
+    EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::TransportFailure), 2u);
+}
+
+// Both transports clear sense bytes 0..15 first; only pass-through copies
+// the drive's sense back (0..23), and on any failure it clears all 32. Data
+// comes back only on success.
+TEST(VDriveTransport, FollowsTheProgramsSenseAndDirectionRules) {
+    enum Answer { Good, CheckCondition, Vanished, NoDrive };
+    const struct { std::uint8_t transport; Answer answer; int result; bool senseCopied, tailKept; } cases[] = {
+        {TransportAspi, Good, 1, false, true},         {TransportAspi, CheckCondition, 0, false, true},
+        {TransportAspi, Vanished, 0, false, true},     {TransportAspi, NoDrive, 0, false, true},
+        {TransportPassThrough, Good, 1, false, true},  {TransportPassThrough, CheckCondition, 0, true, false},
+        {TransportPassThrough, Vanished, 0, false, false}, {TransportPassThrough, NoDrive, 0, false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "transport " << int{c.transport} << ", answer " << c.answer);
+        Harness h;
+        if (c.answer == CheckCondition) h.drive->SetFaults(FaultPlan().FailInquiry(kHardware));
+        if (c.answer == Vanished) h.drive->SetFaults(FaultPlan().VanishAfter(0));
+        DriveEntry entry{};
+        entry.hDevice = c.answer == NoDrive ? nullptr : h.drive.get();
+        std::uint8_t sense[kSenseBufferSize];
+        std::memset(sense, 0xAA, sizeof sense);
+        Bytes data(36, 0xFF);
+        EXPECT_EQ(VDriveExecuteCmd(entry, SRB_DIR_IN, 36, data.data(), 12, kInquiry36.data(), c.transport, sense),
+                  c.result);
+        EXPECT_EQ(data[0], c.result == 1 ? 0x05 : 0xFF);
+        std::uint8_t expected[kSenseBufferSize] = {};
+        const std::uint8_t driveSense[] = {0x70, 0, 0x04, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x08, 0x03};
+        if (c.senseCopied) std::memcpy(expected, driveSense, sizeof driveSense);
+        if (c.tailKept) std::memset(expected + 16, 0xAA, 16);
+        for (int i = 0; i < kSenseBufferSize; ++i) EXPECT_EQ(sense[i], expected[i]) << "sense byte " << i;
+    }
+    // The platform's pass-through request moves data one way only: with both
+    // direction flags set the drive gets data-out. ASPI passes the flags on.
+    for (std::uint8_t transport : {TransportAspi, TransportPassThrough}) {
+        Harness h;
+        DriveEntry entry{};
+        entry.hDevice = h.drive.get();
+        Bytes chunk(8, 0x5A);
+        EXPECT_EQ(VDriveExecuteCmd(entry, SRB_DIR_IN | SRB_DIR_OUT, 8, chunk.data(), 12, WriteCdb(32, 8).data(),
+                                   transport, nullptr), 1);
+        const std::uint8_t seen = h.drive->Log()[0].dirFlags;
+        EXPECT_EQ(seen, transport == TransportPassThrough ? SRB_DIR_OUT : SRB_DIR_IN | SRB_DIR_OUT);
+    }
 }
 
 }  // namespace

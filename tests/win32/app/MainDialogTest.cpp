@@ -1,190 +1,145 @@
-// The main dialog as the user sees it: created from template 102, every
-// control in template order with its id, class, style, text and place.
-#include <gtest/gtest.h>
-
+// The main dialog as the user sees it and ends it: its controls after the
+// start-up scan, the icon, every way of closing it, and the About box.
 #include <windows.h>
-#include <commctrl.h>
 
-#include <vector>
+#include <string>
 
-#include "DialogScript.h"
-#include "DialogTemplate.h"
-#include "MainDialogFixture.h"
+#include "AppFixture.h"
 #include "res/resource.h"
-
-using testing_win::ClassName;
-using testing_win::WindowText;
 
 namespace {
 
-using testing_win::DialogTemplate;
-using testing_win::LoadDialogTemplate;
+using MainDialog = AppFixture;
 
-constexpr int kStatic = -1;
-
-struct ControlRow {
+// Controls in creation order; text after initialisation (null: none to
+// compare); place and size in dialog units. A combo box shows its closed
+// height and a bitmap its own size, so only their places are compared.
+const struct Control {
     int id;
-    const char* cls;
-    DWORD styleBits;     // must all be set in the template
-    DWORD typeMask;      // low style bits compared with `type` under this mask
-    DWORD type;
-    DWORD forbidden;     // must all be clear
-    DWORD exStyle;       // extended style of the template item
-    const char* templateText;
-    const char* shownText;  // after initialisation; null: not compared
-    short x, y, cx, cy;     // dialog units
+    const char* text;
+    int x, y, cx, cy;
+    bool sized;
+} kControls[] = {
+    {IDC_STATIC, "Target Drive At", 7, 10, 45, 8, true},
+    {IDC_DRIVE_LIST, "", 55, 7, 125, 65, false},
+    {IDC_STATIC, "Status:", 7, 46, 26, 8, true},
+    {IDC_PROGRESS, nullptr, 7, 64, 180, 14, true},
+    {IDC_LOG, "", 7, 91, 180, 64, true},
+    {IDC_STATUS, "", 37, 46, 144, 8, true},
+    {IDC_UPGRADE, "Upgrade", 202, 94, 60, 20, true},
+    {IDC_STATIC, "MCU Flash", 209, 51, 37, 8, true},
+    {IDC_STATIC, "", 194, 7, 65, 77, true},
+    {IDC_STATIC, "Version  2.74 FOR KR-52M", 205, 62, 49, 17, true},
+    {IDC_STATIC, "Device Revision:", 7, 29, 63, 8, true},
+    {IDC_REVISION, "", 71, 29, 57, 8, true},
+    {IDC_STATIC, nullptr, 201, 14, 49, 34, false},  // the logo bitmap
+    {IDCANCEL, "Close", 202, 121, 60, 20, true},
 };
 
-const DWORD kChild = WS_CHILD | WS_VISIBLE;
-
-const ControlRow kRows[] = {
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "Target Drive At", "Target Drive At", 7, 10, 45, 8},
-    {IDC_DRIVE_LIST, "ComboBox", kChild | CBS_SORT | WS_VSCROLL | WS_TABSTOP, 3, CBS_DROPDOWN, 0, 0, "", "", 55, 7, 125, 65},
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "Status:", "Status:", 7, 46, 26, 8},
-    {IDC_PROGRESS, "msctls_progress32", kChild | WS_BORDER, 0, 0, 0, 0, "", nullptr, 7, 64, 180, 14},
-    {IDC_LOG, "Edit", kChild | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | WS_BORDER | WS_TABSTOP, 0, 0,
-     ES_READONLY, 0, "", "", 7, 91, 180, 64},
-    {IDC_STATUS, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "Static", "", 37, 46, 144, 8},
-    {IDC_UPGRADE, "Button", kChild | WS_TABSTOP, BS_TYPEMASK, BS_PUSHBUTTON, 0, 0, "Upgrade", "Upgrade", 202, 94, 60, 20},
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "MCU Flash", "MCU Flash", 209, 51, 37, 8},
-    {kStatic, "Button", kChild, BS_TYPEMASK, BS_GROUPBOX, 0, WS_EX_TRANSPARENT, "", "", 194, 7, 65, 77},
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "Version  2.74 FOR KR-52M", "Version  2.74 FOR KR-52M", 205, 62, 49, 17},
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_LEFT, 0, 0, "Device Revision:", "Device Revision:", 7, 29, 63, 8},
-    {IDC_REVISION, "Static", kChild | SS_CENTERIMAGE, SS_TYPEMASK, SS_LEFT, 0, 0, "Static", "", 71, 29, 57, 8},
-    {kStatic, "Static", kChild, SS_TYPEMASK, SS_BITMAP, 0, 0, "#130", nullptr, 201, 14, 49, 34},
-    {IDCANCEL, "Button", kChild | WS_TABSTOP, BS_TYPEMASK, BS_PUSHBUTTON, 0, 0, "Close", "Close", 202, 121, 60, 20},
-};
-
-int Pixels(HWND hDlg, int dlu, bool horizontal) {
-    RECT r = {0, 0, horizontal ? dlu : 0, horizontal ? 0 : dlu};
-    ::MapDialogRect(hDlg, &r);
-    return horizontal ? r.right : r.bottom;
-}
-
-RECT ChildRect(HWND hDlg, HWND hChild) {
-    RECT r;
-    ::GetWindowRect(hChild, &r);
-    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
-
-}  // namespace
-
-TEST(MainDialogTemplate, FrameCaptionFontAndSize) {
-    DialogTemplate t = LoadDialogTemplate(IDD_MARROWFIN_DIALOG);
-    ASSERT_TRUE(t.ok);
-    EXPECT_EQ("MARROWFIN", t.caption);
-    EXPECT_EQ(269, t.cx);
-    EXPECT_EQ(162, t.cy);
-    EXPECT_EQ("System", t.fontFace);
-    EXPECT_EQ(12, t.pointSize);
-    const DWORD frame = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    EXPECT_EQ(frame, t.style & frame);
-    EXPECT_EQ(static_cast<DWORD>(WS_EX_APPWINDOW), t.exStyle & WS_EX_APPWINDOW);
-}
-
-TEST(MainDialogTemplate, ItemsInTabOrderWithIdsKindsStylesTextsAndPlaces) {
-    DialogTemplate t = LoadDialogTemplate(IDD_MARROWFIN_DIALOG);
-    ASSERT_EQ(std::size(kRows), t.items.size());
-    for (size_t i = 0; i < t.items.size(); ++i) {
-        const ControlRow& row = kRows[i];
-        const testing_win::TemplateItem& item = t.items[i];
-        SCOPED_TRACE("item #" + std::to_string(i) + " id " + std::to_string(row.id));
-        EXPECT_EQ(row.id, item.id);
-        EXPECT_STRCASEEQ(row.cls, item.cls.c_str());
-        EXPECT_EQ(row.styleBits, item.style & row.styleBits);
-        EXPECT_EQ(row.type, item.style & row.typeMask);
-        EXPECT_EQ(0u, item.style & row.forbidden);
-        EXPECT_EQ(row.exStyle, item.exStyle);
-        EXPECT_EQ(row.templateText, item.text);
-        EXPECT_EQ(row.x, item.x);
-        EXPECT_EQ(row.y, item.y);
-        EXPECT_EQ(row.cx, item.cx);
-        EXPECT_EQ(row.cy, item.cy);
-    }
-}
-
-TEST_F(MainDialogFixture, DialogShowsCaptionAndTemplateFont) {
+TEST_F(MainDialog, ControlsWithTheirIdsTextsAndPlacesAndTheIcon) {
+    // No drives and no IDString.txt: nothing of the scan's is shown.
+    ASSERT_NE(nullptr, CreateMainDialog());
     EXPECT_EQ("MARROWFIN", WindowText(hDlg));
-    RECT client;
+    RECT size = {0, 0, 269, 162}, client;
+    ::MapDialogRect(hDlg, &size);
     ::GetClientRect(hDlg, &client);
-    EXPECT_EQ(Pixels(hDlg, 269, true), client.right);
-    EXPECT_EQ(Pixels(hDlg, 162, false), client.bottom);
-    LOGFONTA lf = {};
-    HFONT hFont = reinterpret_cast<HFONT>(::SendMessageA(hDlg, WM_GETFONT, 0, 0));
-    ASSERT_NE(nullptr, hFont);
-    ::GetObjectA(hFont, sizeof lf, &lf);
-    EXPECT_STREQ("System", lf.lfFaceName);
-}
-
-TEST_F(MainDialogFixture, ControlsCreatedInOrderWithTextsAfterInitialisationAndPlaces) {
-    std::vector<HWND> children;
-    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT))
-        children.push_back(h);
-    ASSERT_EQ(std::size(kRows), children.size());
-    for (size_t i = 0; i < children.size(); ++i) {
-        const ControlRow& row = kRows[i];
-        HWND h = children[i];
-        SCOPED_TRACE("control #" + std::to_string(i) + " id " + std::to_string(row.id));
-        EXPECT_EQ(row.id, ::GetDlgCtrlID(h));
-        EXPECT_STRCASEEQ(row.cls, ClassName(h).c_str());
-        if (row.shownText != nullptr) {
-            EXPECT_EQ(row.shownText, WindowText(h));
-        }
-        RECT got = ChildRect(hDlg, h);
-        EXPECT_EQ(Pixels(hDlg, row.x, true), got.left);
-        EXPECT_EQ(Pixels(hDlg, row.y, false), got.top);
-        if (row.id != IDC_DRIVE_LIST && i != 12) {  // a combo shows its closed height; a bitmap its own size
-            EXPECT_EQ(Pixels(hDlg, row.cx, true), got.right - got.left);
-            EXPECT_EQ(Pixels(hDlg, row.cy, false), got.bottom - got.top);
-        }
+    EXPECT_TRUE(::EqualRect(&size, &client));
+    size_t i = 0;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT), ++i) {
+        ASSERT_LT(i, std::size(kControls));
+        const Control& c = kControls[i];
+        SCOPED_TRACE("control #" + std::to_string(i));
+        EXPECT_EQ(c.id, ::GetDlgCtrlID(h));
+        EXPECT_EQ(c.text ? c.text : WindowText(h), WindowText(h));
+        RECT want = {c.x, c.y, c.cx, c.cy}, got;  // mapped field by field: place, then size
+        ::MapDialogRect(hDlg, &want);
+        ::GetWindowRect(h, &got);
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&got), 2);
+        EXPECT_TRUE(want.left == got.left && want.top == got.top);
+        EXPECT_TRUE(!c.sized || (want.right == got.right - got.left && want.bottom == got.bottom - got.top));
     }
-}
+    EXPECT_EQ(std::size(kControls), i);
+    const HWND hLogo = ::GetWindow(::GetDlgItem(hDlg, IDC_REVISION), GW_HWNDNEXT);
+    EXPECT_NE(0, ::SendMessageA(hLogo, STM_GETIMAGE, IMAGE_BITMAP, 0));
 
-TEST_F(MainDialogFixture, NeitherButtonIsDefault) {
-    for (int id : {IDC_UPGRADE, IDCANCEL}) {
-        LONG style = ::GetWindowLongA(::GetDlgItem(hDlg, id), GWL_STYLE);
-        EXPECT_NE(BS_DEFPUSHBUTTON, style & BS_TYPEMASK) << id;
-    }
-}
-
-TEST_F(MainDialogFixture, ProgressStartsAtZeroWithRangeToHundred) {
-    HWND hProgress = ::GetDlgItem(hDlg, IDC_PROGRESS);
-    EXPECT_EQ(0, ::SendMessageA(hProgress, PBM_GETPOS, 0, 0));
-    PBRANGE range = {};
-    ::SendMessageA(hProgress, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
-    EXPECT_EQ(0, range.iLow);
-    EXPECT_EQ(100, range.iHigh);
-}
-
-TEST_F(MainDialogFixture, LogoIsBitmap130) {
-    HWND hLogo = ::GetWindow(::GetDlgItem(hDlg, IDC_REVISION), GW_HWNDNEXT);
-    HBITMAP hBitmap = reinterpret_cast<HBITMAP>(::SendMessageA(hLogo, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    ASSERT_NE(nullptr, hBitmap);
-    BITMAP bm = {};
-    ::GetObjectA(hBitmap, sizeof bm, &bm);
-    EXPECT_EQ(97, bm.bmWidth);
-    EXPECT_EQ(67, bm.bmHeight);
-}
-
-TEST_F(MainDialogFixture, CaptionIconIsTheApplicationIcon) {
-    HICON hBig = reinterpret_cast<HICON>(::SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0));
-    EXPECT_NE(nullptr, hBig);
-    EXPECT_EQ(dlg->GetAppIcon(), hBig);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(dlg->GetAppIcon()), ::SendMessageA(hDlg, WM_QUERYDRAGICON, 0, 0));
+    const LRESULT icon = reinterpret_cast<LRESULT>(dlg->GetAppIcon());
+    ASSERT_NE(0, icon);
+    EXPECT_EQ(icon, ::SendMessageA(hDlg, WM_GETICON, ICON_BIG, 0));
+    EXPECT_EQ(icon, ::SendMessageA(hDlg, WM_QUERYDRAGICON, 0, 0));
 }
 
 TEST(IconPaintOrigin, CentresWithSignedTruncation) {
-    struct Case { RECT client; int cx, cy; POINT want; };
-    const Case cases[] = {
-        {{0, 0, 36, 36}, 32, 32, {2, 2}},     // (36-32+1)/2 = 2
-        {{0, 0, 37, 38}, 32, 32, {3, 3}},     // 6/2, 7/2
-        {{0, 0, 160, 24}, 32, 32, {64, -3}},  // (24-32+1)/2 = -7/2 = -3, not -4
-        {{0, 0, 0, 0}, 32, 16, {-15, -7}},
+    const struct { RECT client; int cx, cy; LONG x, y; } cases[] = {
+        {{0, 0, 36, 36}, 32, 32, 2, 2},     // (36-32+1)/2 = 2
+        {{0, 0, 37, 38}, 32, 32, 3, 3},     // 6/2, 7/2
+        {{0, 0, 160, 24}, 32, 32, 64, -3},  // (24-32+1)/2 = -7/2 = -3, not -4
+        {{10, 20, 10, 20}, 32, 16, -15, -7},
     };
-    for (const Case& c : cases) {
-        POINT p = CFlashDlg::IconPaintOrigin(c.client, c.cx, c.cy);
-        EXPECT_EQ(c.want.x, p.x);
-        EXPECT_EQ(c.want.y, p.y);
+    for (const auto& c : cases) {
+        const POINT p = CFlashDlg::IconPaintOrigin(c.client, c.cx, c.cy);
+        EXPECT_TRUE(p.x == c.x && p.y == c.y) << p.x << "," << p.y;
     }
 }
+
+// Each route's input as the platform delivers a user's; the keys go to the
+// drive list's edit field, where the focus is.
+const struct Route {
+    const char* name;
+    INT_PTR result;  // the dialog's result when the route ends it
+    void (*press)(HWND hDlg, HWND hEdit);
+} kRoutes[] = {
+    {"Close button", IDCANCEL, [](HWND d, HWND) { ::PostMessageA(::GetDlgItem(d, IDCANCEL), BM_CLICK, 0, 0); }},
+    {"close box", IDCANCEL, [](HWND d, HWND) { ::PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+    {"Escape", IDCANCEL, [](HWND, HWND e) { ::PostMessageA(e, WM_KEYDOWN, VK_ESCAPE, 1); }},
+    {"Alt+F4", IDCANCEL, [](HWND, HWND e) { ::PostMessageA(e, WM_SYSKEYDOWN, VK_F4, 0x20000001); }},
+    // Neither button is the default one: Enter ends the dialog with IDOK.
+    {"Enter", IDOK, [](HWND, HWND e) { ::PostMessageA(e, WM_KEYDOWN, VK_RETURN, 1); }},
+};
+
+// A modal dialog that ended is hidden at once and destroyed when its loop exits.
+bool Ended(HWND hWnd) { return !::IsWindow(hWnd) || !::IsWindowVisible(hWnd); }
+
+// While "Close" is disabled an upgrade is under way and no route ends the
+// dialog; once it is enabled again, each route does.
+TEST_F(MainDialog, EachRouteEndsItOnlyWhileCloseIsEnabled) {
+    for (const Route& route : kRoutes) {
+        bool endedWhileDisabled = true, ended = false;
+        const INT_PTR result = RunMainDialog(platform, [&](HWND hDlg) {
+            const HWND hEdit = ::GetWindow(::GetDlgItem(hDlg, IDC_DRIVE_LIST), GW_CHILD);
+            for (BOOL enabled : {FALSE, TRUE}) {
+                ::EnableWindow(::GetDlgItem(hDlg, IDCANCEL), enabled);
+                route.press(hDlg, hEdit);
+                Settle(hDlg);
+                (enabled ? ended : endedWhileDisabled) = Ended(hDlg);
+            }
+        });
+        EXPECT_FALSE(endedWhileDisabled) << route.name;
+        EXPECT_TRUE(ended) << route.name;
+        EXPECT_EQ(route.result, result) << route.name;
+    }
+}
+
+// The system menu ends with a separator and the About entry; the entry's
+// command opens the About box whatever the system puts in its low four bits.
+TEST_F(MainDialog, SystemMenuOpensTheAboutBox) {
+    RunMainDialog(platform, [&](HWND hDlg) {
+        const HMENU hMenu = ::GetSystemMenu(hDlg, FALSE);
+        const int last = ::GetMenuItemCount(hMenu) - 1;
+        char text[64] = "";
+        ::GetMenuStringA(hMenu, last, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ("&About MARROWFIN...", text);
+        EXPECT_TRUE(::GetMenuState(hMenu, last - 1, MF_BYPOSITION) & MF_SEPARATOR);
+        const struct { WPARAM lowBits; UINT closeMsg; WPARAM closeKey; } cases[] = {
+            {0x0, BM_CLICK, 0}, {0xF, WM_KEYDOWN, VK_ESCAPE}};
+        for (const auto& c : cases) {
+            ::PostMessageA(hDlg, WM_SYSCOMMAND, ::GetMenuItemID(hMenu, last) | c.lowBits, 0);
+            const HWND hAbout = WaitForWindow(::GetWindowThreadProcessId(hDlg, nullptr), hDlg);
+            ASSERT_NE(nullptr, hAbout) << "low bits " << c.lowBits;
+            EXPECT_EQ(hDlg, ::GetWindow(hAbout, GW_OWNER));
+            ::PostMessageA(::GetDlgItem(hAbout, IDOK), c.closeMsg, c.closeKey, 1);
+            EXPECT_TRUE(PumpUntil([&] { return Ended(hAbout); }, 5000));
+        }
+    });
+}
+
+}  // namespace

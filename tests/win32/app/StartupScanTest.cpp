@@ -1,101 +1,87 @@
 // The main dialog's start-up scan on the NT family: drives behind drive
-// letters, IDString.txt, the logged list, the compatibility check and the
-// Upgrade button. The 9x family's scan over ASPI is driven from outside
-// (tests/e2e).
-#include <gtest/gtest.h>
-
+// letters, the logged list, the compatibility check, the Upgrade button and
+// the drive list's selection. The 9x family's scan over ASPI is driven from
+// outside (tests/e2e).
+#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "MachineFixture.h"
+#include "AppFixture.h"
 #include "res/resource.h"
 
 namespace {
 
-const char kModelA[] = "MARROW  FIN-52M CDROM   ";  // 24 characters, trailing spaces included
-const char kModelB[] = "OTHER   DRIVE-DVD       ";
+const std::string kModelA = "MARROW  FIN-52M CDROM   ";  // 24 characters, trailing spaces included
+const std::string kModelB = "OTHER   DRIVE-DVD       ";
+const std::string kListHeading = "This firmware can be used on below drives  :";
 
 using Lines = std::vector<std::string>;
-
-class StartupScan : public MachineFixture {};
+using StartupScan = AppFixture;
 
 TEST_F(StartupScan, TwoCompatibleDrivesListedSortedAndTheLaterOneShown) {
-    AddDrive('d', kModelB, "A054");
-    AddDrive('f', kModelA, "A049");
-    WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"A054.hex\",\"N\"\n\"" + kModelB +
-                                  "\",\"B010.bin\",\"N\"\n");
+    AddDrive('d', kModelB.c_str(), "A054");
+    AddDrive('f', kModelA.c_str(), "A049");
+    WriteList({{kModelA, "A054.hex"}, {kModelB, "B010.bin"}});
     ASSERT_NE(nullptr, CreateMainDialog());
 
     // Table order d(0), f(1); the list sorts by name.
-    EXPECT_EQ((Lines{std::string(kModelA) + "(1)", std::string(kModelB) + "(0)"}), ComboItems());
-    EXPECT_EQ(std::string(kModelA) + "(1)", Text(IDC_DRIVE_LIST));
+    EXPECT_EQ((Lines{kModelA + "(1)", kModelB + "(0)"}), ComboItems());
+    EXPECT_EQ(kModelA + "(1)", Text(IDC_DRIVE_LIST));
     EXPECT_EQ("A049", Text(IDC_REVISION));
-    EXPECT_EQ((Lines{"This firmware can be used on below drives  :",
-                     std::string("(1) ") + kModelA + "  A054.hex", std::string("(2) ") + kModelB + "  B010.bin"}),
-              LogLines());
+    EXPECT_EQ((Lines{kListHeading, "(1) " + kModelA + "  A054.hex", "(2) " + kModelB + "  B010.bin"}), LogLines());
     EXPECT_TRUE(Enabled(IDC_UPGRADE));
-    EXPECT_TRUE(s_boxes.empty());
+    EXPECT_TRUE(platform.boxes.empty());
 }
 
 TEST_F(StartupScan, NoDrivesLogsTheListAndTheMismatchAndDisablesUpgrade) {
-    WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"A054.hex\",\"Y\"\n");
+    WriteList({{kModelA, "A054.hex"}});
     ASSERT_NE(nullptr, CreateMainDialog());
     EXPECT_TRUE(ComboItems().empty());
-    EXPECT_EQ("", Text(IDC_DRIVE_LIST));
-    EXPECT_EQ("", Text(IDC_REVISION));
-    EXPECT_EQ((Lines{"This firmware can be used on below drives  :", std::string("(1) ") + kModelA + "  A054.hex",
-                     "CD-ROM drive model doesn't match!!"}),
-              LogLines());
+    EXPECT_EQ("", Text(IDC_DRIVE_LIST) + Text(IDC_REVISION));
+    EXPECT_EQ((Lines{kListHeading, "(1) " + kModelA + "  A054.hex", "CD-ROM drive model doesn't match!!"}), LogLines());
     EXPECT_FALSE(Enabled(IDC_UPGRADE));
     EXPECT_TRUE(Enabled(IDCANCEL));
 }
 
-TEST_F(StartupScan, MatchNeedsTheModelAndOnlyTheFirstRevisionCharacter) {
-    struct Case { const char* revision; const char* row; bool match; };
-    const Case cases[] = {
-        {"A049", "A054.hex", true},
-        {"B010", "A054.hex", false},
-        {"a054", "A054.hex", false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.revision);
-        AddDrive('e', kModelA, c.revision);
-        WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"" + c.row + "\",\"N\"\n");
-        ASSERT_NE(nullptr, CreateMainDialog());
-        EXPECT_EQ(c.match, Enabled(IDC_UPGRADE));
-        EXPECT_EQ(!c.match, LogLines().back() == "CD-ROM drive model doesn't match!!");
-        ::DestroyWindow(hDlg);
-    }
-}
-
-TEST_F(StartupScan, ShortListedModelNeverMatchesAFullIdentification) {
-    AddDrive('e', kModelA, "A054");
-    WriteFile("IDString.txt", "\"MARROW  FIN-52M CDROM\",\"A054.hex\",\"N\"\n");  // trailing spaces left out
+TEST_F(StartupScan, NtFourAsksTheAdapterListAndNotEachLetter) {
+    platform.majorVersion = 4;
+    vdrive::VirtualDrive& drive = AddDrive('e', kModelA.c_str(), "A054");
+    WriteList({{kModelA, "A054.hex"}});
     ASSERT_NE(nullptr, CreateMainDialog());
-    EXPECT_FALSE(Enabled(IDC_UPGRADE));
-}
-
-TEST_F(StartupScan, NtFourUsesTheAdapterListPathAndNotThePassThroughInquiry) {
-    SetVersion(VER_PLATFORM_WIN32_NT, 4);
-    vdrive::VirtualDrive& drive = AddDrive('e', kModelA, "A054");
-    WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"A054.hex\",\"N\"\n");
-    ASSERT_NE(nullptr, CreateMainDialog());
-    EXPECT_EQ(0u, drive.CommandCount());  // the inquiry data list is asked instead
+    EXPECT_EQ(0u, drive.CommandCount());
     EXPECT_TRUE(ComboItems().empty());
 }
 
+// The drive list, recording the longest item fetched: the combo box writes a
+// whole item into the handler's buffer, so one longer than any drive name is
+// never fetched.
+WNDPROC g_comboProc;
+LRESULT g_longestFetched;
+LRESULT CALLBACK RecordingCombo(HWND h, UINT msg, WPARAM w, LPARAM l) {
+    if (msg == CB_GETLBTEXT)
+        g_longestFetched = std::max(g_longestFetched, ::CallWindowProcA(g_comboProc, h, CB_GETLBTEXTLEN, w, 0));
+    return ::CallWindowProcA(g_comboProc, h, msg, w, l);
+}
+
+// The revision shown is the one of the drive whose name is chosen; a name no
+// drive has, or one longer than any drive name can be, shows four spaces.
 TEST_F(StartupScan, ChoosingADriveShowsItsRevision) {
-    AddDrive('d', kModelB, "B010");
-    AddDrive('e', kModelA, "A054");
-    WriteFile("IDString.txt", std::string("\"") + kModelA + "\",\"A054.hex\",\"N\"\n");
+    AddDrive('d', kModelB.c_str(), "B010");
+    AddDrive('e', kModelA.c_str(), "A054");
+    WriteList({{kModelA, "A054.hex"}});
     ASSERT_NE(nullptr, CreateMainDialog());
-    HWND hCombo = ::GetDlgItem(hDlg, IDC_DRIVE_LIST);
-    ::SendMessageA(hCombo, CB_SETCURSEL, 1, 0);  // sorted: kModelA(1), kModelB(0)
-    ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_LIST, CBN_SELENDOK), reinterpret_cast<LPARAM>(hCombo));
-    EXPECT_EQ("B010", Text(IDC_REVISION));
-    ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_LIST, CBN_SELENDOK), reinterpret_cast<LPARAM>(hCombo));
-    EXPECT_EQ("    ", Text(IDC_REVISION));
+    const HWND hCombo = ::GetDlgItem(hDlg, IDC_DRIVE_LIST);
+    g_longestFetched = 0;
+    g_comboProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hCombo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingCombo)));
+    for (const std::string& item : {std::string("UNKNOWN DRIVE"), std::string(4000, 'Z')})  // sorted after the drives
+        ::SendMessageA(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    const struct { int index; const char* revision; } cases[] = {{1, "B010"}, {0, "A054"}, {-1, "    "}, {2, "    "}, {3, "    "}};
+    for (const auto& c : cases) {
+        ::SendMessageA(hCombo, CB_SETCURSEL, static_cast<WPARAM>(c.index), 0);
+        ::SendMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_DRIVE_LIST, CBN_SELENDOK), reinterpret_cast<LPARAM>(hCombo));
+        EXPECT_EQ(c.revision, Text(IDC_REVISION)) << "item " << c.index;
+    }
+    EXPECT_EQ(27, g_longestFetched);
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // A scratch folder with a drive list, the built wnaspi32.dll loaded from its
-// build path with the list named in MARROWFIN_VDRIVES, and helpers to send
-// requests. Each fixture loads a fresh copy of the layer and waits, when it
-// ends, until the module is really gone, so no drive state leaks between
-// tests.
+// build path with the list named in MARROWFIN_VDRIVES, and requests to send
+// it. Every load gets a fresh copy of the layer (the previous one is waited
+// out until the module is really gone), so no drive state leaks.
 #pragma once
 
 #include <windows.h>
@@ -104,8 +103,7 @@ protected:
     // A request as the program builds it: 12-byte CDB (zero-filled), 14 sense bytes.
     SRB_ExecSCSICmd Exec(std::uint8_t ha, std::uint8_t target, const std::vector<std::uint8_t>& cdb,
                          std::uint8_t flags, std::uint8_t* data, std::uint32_t length) {
-        SRB_ExecSCSICmd srb;
-        std::memset(&srb, 0, sizeof srb);
+        SRB_ExecSCSICmd srb{};
         srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
         srb.SRB_HaId = ha;
         srb.SRB_Target = target;
@@ -117,21 +115,9 @@ protected:
         std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
         return srb;
     }
-    SRB_ExecSCSICmd Inquiry(std::uint8_t ha, std::uint8_t target, std::uint8_t* data) {
-        return Exec(ha, target, {0x12, 0, 0, 0, 36}, SRB_DIR_IN, data, data ? 36 : 0);
-    }
-    SRB_ExecSCSICmd Chunk(std::uint8_t ha, std::uint8_t target, std::uint32_t offset, Bytes& bytes) {
-        const auto n = static_cast<std::uint32_t>(bytes.size());
-        return Exec(ha, target, ChunkCdb(offset, n), SRB_DIR_OUT, bytes.data(), n);
-    }
-    // The save as the program sends it: data-in, 4096 bytes, nothing moves.
-    SRB_ExecSCSICmd Save(std::uint8_t ha, std::uint8_t target) {
-        m_scratch.assign(4096, 0);
-        return Exec(ha, target, {0x3B, 0x07}, SRB_DIR_IN, m_scratch.data(), 4096);
-    }
 
-    // Sends with a completion event and waits for it when the layer pends.
-    // `returned` receives what SendASPI32Command answered.
+    // Sends with a completion event, which either completion path signals, and
+    // answers the final status; `returned` receives what SendASPI32Command answered.
     std::uint8_t SendAndWait(SRB_ExecSCSICmd& srb, std::uint32_t* returned = nullptr) {
         HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         srb.SRB_Flags |= SRB_EVENT_NOTIFY;
@@ -149,7 +135,6 @@ protected:
 private:
     std::string m_dir;
     HMODULE m_module = nullptr;
-    Bytes m_scratch;
 };
 
 }  // namespace aspitest

@@ -2,6 +2,7 @@
 // DiscoverDrives and fgExecuteCmd on the ASPI transport, for a drive whose
 // downloads pend and one whose commands all finish at once.
 #include "LayerFixture.h"
+#include "TestPlatform.h"
 #include "device/AspiLibrary.h"
 #include "device/DriveDiscovery.h"
 #include "device/ExecuteCmd.h"
@@ -10,36 +11,25 @@ namespace {
 
 using namespace aspitest;
 
-int g_messageBoxes = 0;
-int WINAPI CountMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
-    ++g_messageBoxes;
-    return IDOK;
-}
-
 class ProgramPathTest : public LayerFixture {
 protected:
-    ProgramPathTest() {
-        g_pszAspiLibraryName = WNASPI32_DLL_PATH;
-        g_pfnAspiMessageBox = CountMessageBox;
-        g_messageBoxes = 0;
-    }
+    ProgramPathTest() { platform.aspiLibrary = WNASPI32_DLL_PATH; }
     ~ProgramPathTest() override {
-        ReleaseDrives(table);
-        ReleaseDeviceAccess(&aspi);
-        g_pszAspiLibraryName = "WNASPI32";
-        g_pfnAspiMessageBox = MessageBoxA;
+        ReleaseDrives(platform, table);
+        ReleaseDeviceAccess(platform, &aspi);
     }
     int Run(const DriveEntry& entry, std::uint8_t flags, Bytes& data, const std::vector<std::uint8_t>& cdbBytes) {
         std::uint8_t cdb[12] = {};
         std::copy(cdbBytes.begin(), cdbBytes.end(), cdb);
         std::memset(sense, 0xEE, sizeof sense);
-        return fgExecuteCmd(entry, flags, static_cast<std::uint32_t>(data.size()), data.data(), 12, cdb, TransportAspi,
+        return fgExecuteCmd(platform, entry, flags, static_cast<std::uint32_t>(data.size()), data.data(), 12, cdb, TransportAspi,
                             sense);
     }
     int Write(const DriveEntry& entry, std::uint32_t offset, Bytes bytes) {
         return Run(entry, SRB_DIR_OUT, bytes, ChunkCdb(offset, static_cast<std::uint32_t>(bytes.size())));
     }
 
+    TestPlatform platform;
     HMODULE aspi = nullptr;
     DriveTable table{};
     std::uint8_t sense[32];
@@ -54,10 +44,10 @@ TEST_F(ProgramPathTest, DiscoversAndFlashesOnBothCompletionPaths) {
          "drive 1 1 \"MARROWFN\" \"CDR-8400 VIRTUAL\" \"A054\"\n"
          "fault 1 1 inquiry\n"
          "drive 1 2 \"MARROWFN\" \"CDR-8400 VIRTUAL\" \"A055\" complete=immediate notready=0\n");
-    ASSERT_TRUE(LoadAspiLibrary(nullptr, TransportAspi, &aspi));
-    EXPECT_EQ(0, g_messageBoxes);
+    ASSERT_TRUE(LoadAspiLibrary(platform, nullptr, TransportAspi, &aspi));
+    EXPECT_TRUE(platform.boxes.empty());
 
-    DiscoverDrives(table, TransportAspi, 0);
+    DiscoverDrives(platform, table, TransportAspi, 0);
     ASSERT_EQ(2, table.nCount);
     const struct { std::uint8_t hid, tid; std::uint32_t align; const char* revision; } found[] = {
         {0, 0, 0, "A054"}, {1, 2, 0x0F, "A055"}};

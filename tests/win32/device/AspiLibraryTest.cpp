@@ -1,72 +1,51 @@
-// LoadAspiLibrary and ReleaseDeviceAccess, run with Wine's wnaspi32 disabled
-// (WINEDLLOVERRIDES=wnaspi32=n, no wnaspi32.dll here) and two stand-in
-// layers: aspi_half.dll without SendASPI32Command, aspi_full.dll with both.
-// Message boxes go to a recorder.
+// LoadAspiLibrary and ReleaseDeviceAccess with Wine's wnaspi32 disabled
+// (WINEDLLOVERRIDES=wnaspi32=n, no wnaspi32.dll here) and two stand-in layers
+// that the test platform loads in place of WNASPI32: aspi_half.dll without
+// SendASPI32Command, aspi_full.dll with both entry points.
 #include <gtest/gtest.h>
 
-#include <string>
-
+#include "TestPlatform.h"
 #include "device/AspiLibrary.h"
 #include "device/ScsiTypes.h"
 
 namespace {
 
-std::string g_boxes;  // "owner|text|caption|style;" per box
-int g_answer;
-
-int WINAPI RecordBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
-    g_boxes += std::to_string(reinterpret_cast<std::uintptr_t>(owner)) + "|" + text + "|" + caption + "|" +
-               std::to_string(style) + ";";
-    return g_answer;
-}
-const HWND kOwner = reinterpret_cast<HWND>(77);
-
-class AspiLibraryTest : public ::testing::Test {
-protected:
-    AspiLibraryTest() { g_boxes.clear(), g_pfnAspiMessageBox = RecordBox; }
-    ~AspiLibraryTest() override {
-        ReleaseDeviceAccess(&hAspi);
-        g_pfnAspiMessageBox = MessageBoxA;
-        g_pszAspiLibraryName = "WNASPI32";
+struct Cancelling : TestPlatform {  // the answer to a box changes nothing
+    int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style) override {
+        return TestPlatform::MessageBoxA(owner, text, caption, style), IDCANCEL;
     }
-    HMODULE hAspi = nullptr;
 };
 
-TEST_F(AspiLibraryTest, MissingLibrary) {
+TEST(AspiLibrary, LoadsTheLayerOrSaysWhyNot) {
     ASSERT_EQ(nullptr, LoadLibraryA("WNASPI32")) << "the test needs WNASPI32 to be missing";
-    EXPECT_TRUE(LoadAspiLibrary(kOwner, TransportPassThrough, &hAspi)) << "pass-through needs no library";
-    EXPECT_TRUE(hAspi == nullptr && GetASPI32SupportInfo == nullptr && SendASPI32Command == nullptr);
-    EXPECT_EQ("", g_boxes);
-    EXPECT_FALSE(LoadAspiLibrary(kOwner, TransportAspi, &hAspi));
-    EXPECT_EQ(nullptr, hAspi);
-    EXPECT_EQ("77|No find the dynamic library!!|Error!!|64;", g_boxes);
-}
-
-TEST_F(AspiLibraryTest, MissingEntryPointKeepsTheLibraryUntilRelease) {
-    g_pszAspiLibraryName = "aspi_half";
-    for (int answer : {IDOK, IDCANCEL}) {
-        g_boxes.clear();
-        g_answer = answer;
-        EXPECT_FALSE(LoadAspiLibrary(kOwner, TransportAspi, &hAspi));
-        EXPECT_EQ("77|Cannot Load Dynamic Library!!!|Error!|1;", g_boxes);
-        ASSERT_NE(nullptr, hAspi);
-        EXPECT_EQ(hAspi, GetModuleHandleA("aspi_half.dll"));
-        EXPECT_TRUE(ReleaseDeviceAccess(&hAspi));
-        EXPECT_TRUE(hAspi == nullptr && GetModuleHandleA("aspi_half.dll") == nullptr);
+    const HWND owner = reinterpret_cast<HWND>(77);
+    const struct { BYTE transport; const char* library; BOOL loaded; const char* box; UINT style; } cases[] = {
+        {TransportPassThrough, "", TRUE, "", 0},  // needs no layer
+        {TransportAspi, "", FALSE, "No find the dynamic library!!|Error!!", MB_ICONINFORMATION},
+        {TransportAspi, "aspi_half", FALSE, "Cannot Load Dynamic Library!!!|Error!", MB_OKCANCEL},
+        {TransportAspi, "aspi_full", TRUE, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        Cancelling platform;
+        platform.aspiLibrary = c.library;
+        HMODULE hAspi = nullptr;
+        EXPECT_EQ(c.loaded, LoadAspiLibrary(platform, owner, c.transport, &hAspi));
+        // A layer without both entry points stays loaded until the release.
+        const std::string dll = std::string(c.library) + ".dll";
+        EXPECT_EQ(*c.library ? GetModuleHandleA(dll.c_str()) : nullptr, hAspi);
+        ASSERT_EQ(*c.box ? 1u : 0u, platform.boxes.size());
+        for (const auto& b : platform.boxes) {
+            EXPECT_EQ(c.box, b.text + "|" + b.caption);
+            EXPECT_TRUE(b.owner == owner && b.style == c.style);
+        }
+        SRB_HAInquiry srb{};
+        EXPECT_TRUE(!c.loaded || !hAspi ||
+                    (platform.GetASPI32SupportInfo() == 0x0102 && platform.SendASPI32Command(&srb) == 0x04 && srb.SRB_Status == 0x04));
+        for (int release = 0; release < 2; ++release) EXPECT_TRUE(ReleaseDeviceAccess(platform, &hAspi));
+        EXPECT_TRUE(hAspi == nullptr && !platform.GetASPI32SupportInfo && !platform.SendASPI32Command);
+        EXPECT_EQ(nullptr, GetModuleHandleA(dll.c_str()));
     }
-}
-
-TEST_F(AspiLibraryTest, BothEntryPointsFromTheLoadedLibrary) {
-    g_pszAspiLibraryName = "aspi_full";
-    ASSERT_TRUE(LoadAspiLibrary(kOwner, TransportAspi, &hAspi));
-    EXPECT_EQ("", g_boxes);
-    EXPECT_EQ(0x0102u, GetASPI32SupportInfo());
-    SRB_HAInquiry srb{};
-    EXPECT_EQ(0x04u, SendASPI32Command(&srb));
-    EXPECT_EQ(0x04, srb.SRB_Status);
-    EXPECT_TRUE(ReleaseDeviceAccess(&hAspi));
-    EXPECT_TRUE(GetModuleHandleA("aspi_full.dll") == nullptr && SendASPI32Command == nullptr);
-    EXPECT_TRUE(ReleaseDeviceAccess(&hAspi)) << "nothing loaded";
 }
 
 }  // namespace
