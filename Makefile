@@ -50,6 +50,9 @@ bench: deps
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
 	cmake --build build/bench -j$(JOBS) --target marrowfin_bench
 	build/bench/tools/bench/marrowfin_bench
+	$(MAKE) win32
+	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
+	WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n" $(WIN32)/wine-run.sh $(WIN32)/tools/bench/wine/upgrade_bench.exe
 
 clean:
 	rm -rf build demo

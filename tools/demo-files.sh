@@ -25,7 +25,7 @@ LIST
 
 # The compatibility list: identification (vendor and product, 24 characters
 # with their spaces), firmware file, and "Y" to ask for confirmation first.
-printf '"MARROW  CDR-8400 FLASHER" "A055fw.hex" "N"\n' > "$demo/IDString.txt"
+printf '"MARROW  CDR-8400 FLASHER" "A055fw.hex" "Y"\n' > "$demo/IDString.txt"
 
 # A 100,000-byte image in two 64 KB segments, with the drive's
 # identification inside, as Intel-HEX with the program's segment record.

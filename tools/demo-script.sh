@@ -4,6 +4,7 @@
 # "Upgrade" through the UI driver and takes screenshots on the way:
 #   main.png      after start-up: the drive found, its revision, the list logged
 #   main-list.png the drive list opened: both drives
+#   confirm.png   the confirmation asked for before the upgrade, answered OK
 #   transfer.png  the transfer has begun ("Please wait a minute.....")
 #   wait.png      the programming wait (progress between 20 and 68)
 #   end.png       "Please Restart Your Computer."
@@ -38,6 +39,10 @@ shot main-list.png
 drive dropdown 1000 0
 
 drive click 1015
+drive wait-dialog "Firmware upgrade program" 10000
+sleep 1
+shot confirm.png
+drive click-in "Firmware upgrade program" 1
 drive wait-log 1012 "Please wait a minute....." 30000
 shot transfer.png
 drive wait-progress 1011 32 68 60000

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "E2eFixture.h"
+#include "Screen.h"
 
 namespace e2e {
 namespace {
@@ -73,9 +74,18 @@ TEST_P(UpgradeChecks, StopBeforeAnyRun) {
 INSTANTIATE_TEST_SUITE_P(Cases, UpgradeChecks, ::testing::ValuesIn(kChecks),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A control's pixels on the screen that are near black, or pure blue with its
+// anti-aliased edge.
+int Count(HWND dialog, int id, bool blue) {
+    const uidriver::Pixels p = uidriver::CaptureControl(dialog, id);
+    return static_cast<int>(std::count_if(p.data.begin(), p.data.end(), [&](std::uint32_t px) {
+        return (px >> 16 & 0xFF) < 80 && (px >> 8 & 0xFF) < 80 && (blue ? (px & 0xFF) > 200 : (px & 0xFF) < 80);
+    }));
+}
+
 // The confirmation names the drive and revision shown when "Upgrade" was
-// pressed; Cancel ends the command without a word, OK on the next press
-// starts the run on that drive only.
+// pressed, in blue within a black sentence; Cancel ends the command without a
+// word, OK on the next press starts the run on that drive only.
 TEST_F(E2eTest, ConfirmationNamesTheChosenDriveAndGuardsTheRun) {
     Write("vdrives.txt", "adapter 0\nadapter 1\ndrive 0 0 " + kDriveWords + " \"A054\"\ndrive 1 0 " + kDriveWords +
                              " \"A056\"\nrecord record.txt\n");
@@ -98,6 +108,11 @@ TEST_F(E2eTest, ConfirmationNamesTheChosenDriveAndGuardsTheRun) {
         EXPECT_EQ(uidriver::ControlText(dialog, IDC_WARN_DRIVE), kModel + "(0)");
         EXPECT_EQ(uidriver::ControlText(dialog, IDC_WARN_REVISION), "A054");
         EXPECT_EQ(uidriver::ControlText(dialog, IDC_WARN_QUESTION), "Are you ready to update your firmware ?");
+        EXPECT_TRUE(uidriver::WaitUntil([&] {
+            return Count(dialog, IDC_WARN_DRIVE, true) > 0 && Count(dialog, IDC_WARN_REVISION, true) > 0 &&
+                   Count(dialog, IDC_WARN_VERSION_OF, false) > 0 && Count(dialog, IDC_WARN_FIRMWARE_IS, false) > 0;
+        }, kQuickMs)) << "the drive and revision in blue, the sentence in black";
+        EXPECT_EQ(Count(dialog, IDC_WARN_VERSION_OF, true) + Count(dialog, IDC_WARN_FIRMWARE_IS, true), 0);
         EXPECT_FALSE(Enabled(IDCANCEL));
         ASSERT_TRUE(uidriver::AnswerAndWait(dialog, answer, kQuickMs));
     }

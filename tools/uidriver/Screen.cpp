@@ -64,6 +64,12 @@ Pixels CaptureScreen(const RECT& area) {
     return canvas.Read();
 }
 
+Pixels CaptureControl(HWND dialog, int id) {
+    RECT area{};
+    HWND control = ::GetDlgItem(dialog, id);
+    return control != nullptr && ::GetWindowRect(control, &area) ? CaptureScreen(area) : Pixels{};
+}
+
 namespace detail {
 
 Pixels RenderWith(int width, int height, std::uint32_t background, void (*draw)(HDC, void*), void* context) {

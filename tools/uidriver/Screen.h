@@ -22,6 +22,8 @@ struct Pixels {
 
 // Copies a rectangle of the screen (screen coordinates).
 Pixels CaptureScreen(const RECT& area);
+// Copies a dialog control's window area from the screen (empty if no such control).
+Pixels CaptureControl(HWND dialog, int id);
 // Draws into a fresh bitmap of the given size, filled with `background`.
 template <class Draw>
 Pixels Render(int width, int height, std::uint32_t background, Draw draw);

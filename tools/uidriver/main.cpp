@@ -1,7 +1,8 @@
 // uidriver.exe: a few commands that drive a running MARROWFIN.exe from a
 // shell script (run it with wine). Each command finds the program's main
-// dialog by its caption, does one thing and exits: 0 done, 1 failed or timed
-// out, 2 bad usage. Times are in milliseconds.
+// dialog by its caption (and, for the dialogs it opens, theirs too), does one
+// thing and exits: 0 done, 1 failed or timed out, 2 bad usage. Times are in
+// milliseconds.
 #include <windows.h>
 
 #include <cstdio>
@@ -35,6 +36,8 @@ const char kUsage[] =
     "  wait-enabled ID MS         wait for a control to become enabled\n"
     "  msgbox MS                  print caption, text and icon of a message box\n"
     "  answer ID MS               press a button of the message box and wait\n"
+    "  wait-dialog CAPTION MS     wait for another dialog of the program\n"
+    "  click-in CAPTION ID        press a button of that dialog\n"
     "  close MS                   press Close and wait for the program to end\n"
     "  screenshot FILE.bmp        save the whole screen\n"
     "  set-version EXE VERSION    Wine's Windows version for EXE (e.g. win98)\n";
@@ -129,6 +132,13 @@ int Run(int argc, char** argv) {
         auto boxes = MessageBoxes(ProcessOf(main));
         if (boxes.empty()) return Fail("no message box");
         return AnswerAndWait(boxes.front(), Id(argv[2]), Ms(argv[3])) ? 0 : Fail("the message box stayed");
+    }
+    if (cmd == "wait-dialog" && need(2))
+        return WaitForDialog(ProcessOf(main), argv[2], Ms(argv[3])) ? 0 : Fail("no such dialog");
+    if (cmd == "click-in" && need(2)) {
+        HWND dialog = WaitForDialog(ProcessOf(main), argv[2], 0);
+        if (dialog == nullptr) return Fail("no such dialog");
+        return Click(dialog, Id(argv[3])) ? 0 : Fail("the button cannot be pressed");
     }
     if (cmd == "close" && need(1)) {
         if (!Click(main, IDCANCEL)) return Fail("Close cannot be pressed");

@@ -19,6 +19,7 @@ TEST(FindDriveByName, WholeNameCaseSensitiveFirstWins) {
     DriveEntry a = Entry("VENDOR  PRODUCT-16-CHARS(0)"), b = Entry("VENDOR  PRODUCT-16-CHARS(1)"),
                c = Entry("VENDOR  PRODUCT-16-CHARS(1)");
     DriveTable table = {{&a, &b, &c}, 3};
+    EXPECT_EQ(0, FindDriveByName(table, "VENDOR  PRODUCT-16-CHARS(0)"));
     EXPECT_EQ(1, FindDriveByName(table, "VENDOR  PRODUCT-16-CHARS(1)"));
     EXPECT_EQ(-1, FindDriveByName(table, "VENDOR  PRODUCT-16-CHARS"));  // suffix required
     EXPECT_EQ(-1, FindDriveByName(table, "vendor  product-16-chars(0)"));

@@ -99,13 +99,13 @@ TEST(AdapterUnitWalkerTest, InquiryBytesBoundedByClaimedLengthAndBuffer) {
     }
 }
 
-// The identification copies take full fields without running on and end
-// early at a zero byte.
+// The identification copies take whole fields, spaces included, without
+// running on, and end at a zero byte.
 TEST(CopyDriveIdentityTest, BoundedTerminatedFields) {
     const struct { std::string model, revision, expectedModel, expectedRevision; } cases[] = {  // 24 and 4 bytes
+        {"MARROWFN CDR-52X  SPEED ", "1.0 ", "MARROWFN CDR-52X  SPEED ", "1.0 "},  // spaces are kept
         {"123456789012345678901234", "WXYZ", "123456789012345678901234", "WXYZ"},
-        {std::string("ACM\0E   CD-ROM 52X      ", 24), "1.00", "ACM", "1.00"},
-        {std::string(24, '\0'), std::string("1\0.0", 4), "", "1"},
+        {std::string("ACM\0E   CD-ROM 52X      ", 24), std::string("1\0.0", 4), "ACM", "1"},
     };
     for (const auto& c : cases) {
         Buffer inquiry(kInquiryIdentityLength, 0);  // exactly 36 bytes

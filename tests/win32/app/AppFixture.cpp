@@ -125,16 +125,6 @@ HWND AppFixture::CreateMainDialog() {
     return hDlg = dlg->Create(nullptr);
 }
 
-std::vector<std::string> AppFixture::LogLines() const {
-    std::vector<std::string> lines;
-    const std::string log = Text(IDC_LOG);
-    size_t start = 0;
-    for (size_t at; (at = log.find("\r\n", start)) != std::string::npos; start = at + 2)
-        lines.push_back(log.substr(start, at - start));
-    if (!log.empty()) lines.push_back(log.substr(start));
-    return lines;
-}
-
 std::vector<std::string> AppFixture::ComboItems() const {
     std::vector<std::string> items;
     const HWND hCombo = ::GetDlgItem(hDlg, IDC_DRIVE_LIST);

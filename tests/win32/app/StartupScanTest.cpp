@@ -18,17 +18,19 @@ const std::string kListHeading = "This firmware can be used on below drives  :";
 using Lines = std::vector<std::string>;
 using StartupScan = AppFixture;
 
+// The list holds every drive, sorted by name with its table index; of the
+// compatible drives the later one is shown, not the last one listed.
 TEST_F(StartupScan, TwoCompatibleDrivesListedSortedAndTheLaterOneShown) {
-    AddDrive('d', kModelB.c_str(), "A054");
+    AddDrive('d', kModelA.c_str(), "A054");
     AddDrive('f', kModelA.c_str(), "A049");
+    AddDrive('g', kModelB.c_str(), "C001");  // its revision does not fit B010.bin
     WriteList({{kModelA, "A054.hex"}, {kModelB, "B010.bin"}});
     ASSERT_NE(nullptr, CreateMainDialog());
 
-    // Table order d(0), f(1); the list sorts by name.
-    EXPECT_EQ((Lines{kModelA + "(1)", kModelB + "(0)"}), ComboItems());
+    EXPECT_EQ((Lines{kModelA + "(0)", kModelA + "(1)", kModelB + "(2)"}), ComboItems());
     EXPECT_EQ(kModelA + "(1)", Text(IDC_DRIVE_LIST));
     EXPECT_EQ("A049", Text(IDC_REVISION));
-    EXPECT_EQ((Lines{kListHeading, "(1) " + kModelA + "  A054.hex", "(2) " + kModelB + "  B010.bin"}), LogLines());
+    EXPECT_EQ(kListHeading + "\r\n(1) " + kModelA + "  A054.hex\r\n(2) " + kModelB + "  B010.bin", Text(IDC_LOG));
     EXPECT_TRUE(Enabled(IDC_UPGRADE));
     EXPECT_TRUE(platform.boxes.empty());
 }
@@ -38,7 +40,7 @@ TEST_F(StartupScan, NoDrivesLogsTheListAndTheMismatchAndDisablesUpgrade) {
     ASSERT_NE(nullptr, CreateMainDialog());
     EXPECT_TRUE(ComboItems().empty());
     EXPECT_EQ("", Text(IDC_DRIVE_LIST) + Text(IDC_REVISION));
-    EXPECT_EQ((Lines{kListHeading, "(1) " + kModelA + "  A054.hex", "CD-ROM drive model doesn't match!!"}), LogLines());
+    EXPECT_EQ(kListHeading + "\r\n(1) " + kModelA + "  A054.hex\r\nCD-ROM drive model doesn't match!!", Text(IDC_LOG));
     EXPECT_FALSE(Enabled(IDC_UPGRADE));
     EXPECT_TRUE(Enabled(IDCANCEL));
 }

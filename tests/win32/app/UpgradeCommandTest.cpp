@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -45,7 +44,7 @@ TEST_F(UpgradeCommand, FlashesABinImageEndToEndOnTheWorker) {
     StartWith("bin");
     Press(true);
 
-    EXPECT_EQ("Please Restart Your Computer.", LogLines().back());
+    EXPECT_TRUE(Text(IDC_LOG).ends_with("\r\nPlease Restart Your Computer.")) << Text(IDC_LOG);
     EXPECT_EQ(100, ::SendMessageA(::GetDlgItem(hDlg, IDC_PROGRESS), PBM_GETPOS, 0, 0));
     EXPECT_EQ("", Text(IDC_STATUS) + Text(IDC_DRIVE_LIST) + Text(IDC_REVISION));
     EXPECT_FALSE(Enabled(IDC_UPGRADE));
@@ -78,20 +77,20 @@ TEST_F(UpgradeCommand, APressWhileTheWorkerRunsIsRefusedWithoutTouchingAnything)
 
     std::vector<unsigned char> job(sizeof(FlashJob));
     std::memcpy(job.data(), &dlg->Job(), job.size());
-    const auto log = LogLines();
+    const std::string log = Text(IDC_LOG);
     ::EnableWindow(::GetDlgItem(hDlg, IDC_UPGRADE), TRUE);  // even an enabled button must not start a second run
     Press(false);
     EXPECT_FALSE(Enabled(IDCANCEL));
     EXPECT_EQ(0, std::memcmp(job.data(), &dlg->Job(), job.size()));
-    EXPECT_EQ(log, LogLines());
+    EXPECT_EQ(log, Text(IDC_LOG));
 
     ::SetEvent(g_hGoOn);
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IDCANCEL); }, 30000));
     Press(false);  // after the run too
     EXPECT_TRUE(Enabled(IDCANCEL));
-    const auto after = LogLines();
-    EXPECT_EQ("Flashing is incorrect!!", after.back());
-    EXPECT_EQ(1, std::count(after.begin(), after.end(), std::string("Flashing is incorrect!!")));
+    const std::string after = Text(IDC_LOG);  // one run, one outcome line, the last
+    EXPECT_TRUE(after.ends_with("\r\nFlashing is incorrect!!")) << after;
+    EXPECT_EQ(after.find("Flashing is incorrect!!"), after.rfind("Flashing is incorrect!!"));
     ::CloseHandle(g_hInCommand);
     ::CloseHandle(g_hGoOn);
 }

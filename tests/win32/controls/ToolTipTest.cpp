@@ -1,17 +1,22 @@
-// The owner control's tooltip: class and popup, measuring, placement, painting, and the polling of
+// The owner control's tooltip: the popup, measuring, placement, painting, and the polling of
 // pointer, buttons and focus through the test platform (WM_TIMER 1 is sent, never waited for).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "TestPlatform.h"
 #include "ui/controls/ControlToolTip.h"
 
-namespace {
+namespace ctltest {  // in RotatedTextTest.cpp
+SIZE Extent(const std::string& s);
+std::vector<COLORREF> Read(HDC dc, int w, int h);
+}  // namespace ctltest
 
+namespace {
+using namespace ctltest;
 constexpr LONG kDlgX = 200, kDlgY = 150, kOwnX = 20, kOwnY = 30, kOwnW = 80, kOwnH = 24;
 
 // Every button reports its toggle bit too, which must never count as held.
@@ -19,54 +24,29 @@ struct TogglingPlatform : TestPlatform {
     SHORT GetKeyState(int key) override { return static_cast<SHORT>(TestPlatform::GetKeyState(key) | 1); }
 };
 
-SIZE Extent(const std::string& s) {  // the reference: the popup's font on a screen DC
-    HDC hdc = GetDC(nullptr);
-    HGDIOBJ old = SelectObject(hdc, GetStockObject(DEFAULT_GUI_FONT));
-    SIZE size = {};
-    GetTextExtentPoint32A(hdc, s.data(), static_cast<int>(s.size()), &size);
-    return SelectObject(hdc, old), ReleaseDC(nullptr, hdc), size;
-}
-
 std::vector<LONG> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+HWND Window(HWND p, int x, int y, int w, int h) {
+    return CreateWindowExA(0, "STATIC", "", WS_VISIBLE | (p ? WS_CHILD : WS_POPUP), x, y, w, h, p, 0, 0, 0);
+}
+RECT OnScreen(HWND h) {
+    RECT r;
+    return GetWindowRect(h, &r), r;
+}
 
 class ToolTipTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dlg = Window(nullptr, kDlgX, kDlgY, 300, 200), other = Window(nullptr, 600, 400, 100, 100);
-        owner = Window(dlg, kOwnX, kOwnY, kOwnW, kOwnH), sibling = Window(dlg, 20, 100, 80, 24);
-        elsewhere = Window(other, 0, 0, 50, 50);
-    }
-    void TearDown() override { DestroyWindow(dlg), DestroyWindow(other); }
-    static HWND Window(HWND p, int x, int y, int w, int h) {
-        return CreateWindowExA(0, "STATIC", "", WS_VISIBLE | (p ? WS_CHILD : WS_POPUP), x, y, w, h, p, 0, 0, 0);
-    }
+    ~ToolTipTest() override { DestroyWindow(dlg), DestroyWindow(other); }
     // Pointer inside the owner, left button held, focus in the owner's dialog.
     void Arm() { tp.cursor = {kDlgX + kOwnX + 5, kDlgY + kOwnY + 5}, tp.leftButtonDown = true, tp.focus = sibling; }
     static void Tick(CControlToolTip& t) { SendMessageA(t.GetSafeHwnd(), WM_TIMER, 1, 0); }
     static bool Shown(CControlToolTip& t) { return IsWindowVisible(t.GetSafeHwnd()) != FALSE; }
-    static RECT OnScreen(HWND h) { return GetWindowRect(h, &rect), rect; }
-    static inline RECT rect;
 
     TogglingPlatform tp;
     CControlToolTip tip{tp};
-    HWND dlg{}, owner{}, sibling{}, other{}, elsewhere{};
+    HWND dlg = Window(nullptr, kDlgX, kDlgY, 300, 200), other = Window(nullptr, 600, 400, 100, 100);
+    HWND owner = Window(dlg, kOwnX, kOwnY, kOwnW, kOwnH), sibling = Window(dlg, 20, 100, 80, 24);
+    HWND elsewhere = Window(other, 0, 0, 50, 50);
 };
-
-TEST_F(ToolTipTest, ClassIsSharedAndPopupIsABorderedTopLevelToolWindow) {
-    CControlToolTip second{tp};  // finds the class registered and makes its own popup as well
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof wc;
-    ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), "ControlToolTip", &wc));
-    EXPECT_EQ(wc.style, 0x0808u);
-    EXPECT_EQ(wc.hCursor, LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
-    EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1));
-    ASSERT_TRUE(second.Create(sibling) == 1 && tip.Create(owner) == 1);
-    const HWND h = tip.GetSafeHwnd();
-    // The system adds WS_CLIPSIBLINGS to every top-level window.
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) & ~WS_CLIPSIBLINGS, 0x80800000u);
-    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(h, GWL_EXSTYLE)), 0x88u);
-    EXPECT_TRUE(GetAncestor(h, GA_PARENT) == GetDesktopWindow() && !GetWindow(h, GW_OWNER));
-}
 
 TEST_F(ToolTipTest, MeasuresTheWidestLineAndEveryLineFeedAtCreateOrSetText) {
     const LONG lineH = Extent("X").cy;
@@ -91,22 +71,34 @@ TEST_F(ToolTipTest, MeasuresTheWidestLineAndEveryLineFeedAtCreateOrSetText) {
     }
 }
 
-TEST_F(ToolTipTest, ShowsAtEachPlacementInScreenCoordinates) {
-    tip.SetText("tip");
+TEST_F(ToolTipTest, ShowsAtEachPlacementInScreenCoordinatesAndPaintsCustomColoursOnlyWhileAskedFor) {
+    tip.SetText("WWW");
     ASSERT_EQ(tip.Create(owner), 1);
     const LONG w = tip.GetTextRect().right, h = tip.GetTextRect().bottom, x = kDlgX + kOwnX, top = kDlgY + kOwnY;
-    const struct { int placement; LONG y; } rows[] = {{1, top + kOwnH}, {2, top - h}, {0, top}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.placement);
+    for (const auto& [placement, y] : {std::pair{1, top + kOwnH}, {2, top - h}, {0, top}}) {
+        SCOPED_TRACE(placement);
         tp.leftButtonDown = false, Tick(tip);  // hidden, then shown by the poll at the new place
-        tip.SetPlacement(row.placement), Arm(), Tick(tip);
+        tip.SetPlacement(placement), Arm(), Tick(tip);
         ASSERT_TRUE(Shown(tip));
-        EXPECT_EQ(Box(OnScreen(tip.GetSafeHwnd())), Box({x, row.y, x + w, row.y + h}));
+        EXPECT_EQ(Box(OnScreen(tip.GetSafeHwnd())), Box({x, y, x + w, y + h}));
         for (int ignored : {3, -1}) tip.SetPlacement(ignored);
-        EXPECT_EQ(tip.GetPlacement(), row.placement);
+        EXPECT_EQ(tip.GetPlacement(), placement);
     }
     tip.SetPlacement(2);  // a shown popup moves at once
     EXPECT_EQ(OnScreen(tip.GetSafeHwnd()).bottom, top);
+    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255), bk = GetSysColor(COLOR_INFOBK);
+    // Each change repaints the shown popup at once; the text colour shows only with the custom background.
+    const struct { BOOL custom; COLORREF back, text, corner; bool textSeen; } steps[] = {
+        {FALSE, blue, red, bk, false}, {TRUE, blue, red, blue, true},
+        {TRUE, blue, green, blue, true}, {FALSE, red, green, bk, false}};
+    for (const auto& step : steps) {
+        tip.SetCustomBack(step.custom, step.back), tip.SetForeColor(step.text);
+        HDC hdc = GetDC(tip.GetSafeHwnd());
+        const std::vector<COLORREF> px = Read(hdc, w - 2, h - 2);  // inside the border; the corner is in the margin
+        ReleaseDC(tip.GetSafeHwnd(), hdc);
+        EXPECT_EQ(px.back(), step.corner);
+        EXPECT_EQ(std::find(px.begin(), px.end(), step.text) != px.end(), step.textSeen);
+    }
 }
 
 TEST_F(ToolTipTest, PollShowsOnlyWhileTheButtonIsHeldOverTheOwnerWithFocusInItsDialog) {
@@ -145,47 +137,27 @@ TEST_F(ToolTipTest, CreateReplacesThePopupTextChangesFollowItAndDestroyEndsIt) {
     HWND old = tip.GetSafeHwnd();
     ASSERT_EQ(tip.Create(owner), 1);
     EXPECT_TRUE(!IsWindow(old) && tip.GetOwner() == owner);
+    const HWND h = tip.GetSafeHwnd();  // a bordered, unowned, topmost tool window
+    EXPECT_EQ(GetWindowLongA(h, GWL_STYLE) & ~WS_CLIPSIBLINGS, LONG(WS_POPUP | WS_BORDER));  // the system adds it
+    EXPECT_TRUE(GetWindowLongA(h, GWL_EXSTYLE) == 0x88 && GetAncestor(h, GA_PARENT) == GetDesktopWindow() &&
+                !GetWindow(h, GW_OWNER));
+    WNDCLASSA wc = {};
+    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "ControlToolTip", &wc) && wc.style == 0x0808u &&
+                wc.hbrBackground == reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1) &&
+                wc.hCursor == LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
     Arm(), Tick(tip);  // the pointer is over the new owner, not the old one
     EXPECT_FALSE(Shown(tip));  // an empty text never shows
     tip.SetText("a"), Tick(tip);
     ASSERT_TRUE(Shown(tip));
     tip.SetText("a much longer text");
-    const RECT resized = OnScreen(tip.GetSafeHwnd());
-    EXPECT_EQ(resized.right - resized.left, Extent("a much longer text").cx + 4);
+    EXPECT_EQ(OnScreen(tip.GetSafeHwnd()).right - kDlgX - kOwnX, Extent("a much longer text").cx + 4);
     tip.SetText("");
     EXPECT_FALSE(Shown(tip));
     old = tip.GetSafeHwnd();
-    EXPECT_TRUE(tip.Destroy());
-    EXPECT_TRUE(!IsWindow(old) && !tip.GetSafeHwnd() && !tip.GetOwner() && tip.Destroy());
+    EXPECT_TRUE(tip.Destroy() && !IsWindow(old) && !tip.GetSafeHwnd() && !tip.GetOwner() && tip.Destroy());
     old = nullptr;
     if (CControlToolTip scoped{tp}; scoped.Create(owner)) old = scoped.GetSafeHwnd();  // ended with the object
     EXPECT_TRUE(old && !IsWindow(old));
-}
-
-TEST_F(ToolTipTest, PaintsCustomColoursOnlyWhileAskedFor) {
-    tip.SetText("WWW");
-    ASSERT_EQ(tip.Create(owner), 1);
-    Arm(), Tick(tip);
-    RECT client;
-    ASSERT_TRUE(Shown(tip) && GetClientRect(tip.GetSafeHwnd(), &client));
-    // The corner (in the margin, off the text), and whether any pixel has the text colour.
-    auto painted = [&](COLORREF text) {
-        HDC hdc = GetDC(tip.GetSafeHwnd());
-        bool found = false;
-        for (int i = 0; i < client.right * client.bottom; ++i)
-            found |= GetPixel(hdc, i % client.right, i / client.right) == text;
-        const auto seen = std::make_pair(GetPixel(hdc, client.right - 1, client.bottom - 1), found);
-        return ReleaseDC(tip.GetSafeHwnd(), hdc), seen;
-    };
-    const COLORREF red = RGB(255, 0, 0), green = RGB(0, 255, 0), blue = RGB(0, 0, 255), bk = GetSysColor(COLOR_INFOBK);
-    // Each change repaints the shown popup at once; the text colour shows only with the custom background.
-    const struct { BOOL custom; COLORREF back, text, corner; bool textSeen; } steps[] = {
-        {FALSE, blue, red, bk, false}, {TRUE, blue, red, blue, true},
-        {TRUE, blue, green, blue, true}, {FALSE, red, green, bk, false}};
-    for (const auto& step : steps) {
-        tip.SetCustomBack(step.custom, step.back), tip.SetForeColor(step.text);
-        EXPECT_EQ(painted(step.text), std::make_pair(step.corner, step.textSeen));
-    }
 }
 
 }  // namespace
