@@ -26,7 +26,11 @@ function(marrowfin_test name)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
   if(WIN32)
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session)
+    # A program that dies under Wine (a smashed stack that takes the X
+    # connection down, say) can leave Wine with exit code 0: a suite passes
+    # only when GoogleTest itself says so.
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine_session
+      PASS_REGULAR_EXPRESSION "\\[  PASSED  \\]" FAIL_REGULAR_EXPRESSION "\\[  FAILED  \\]")
   endif()
 endfunction()
 

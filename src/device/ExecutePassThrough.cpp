@@ -40,7 +40,7 @@ int ExecutePassThrough(Platform& platform, const DriveEntry& entry, std::uint8_t
     if (raw == nullptr) {
         return 0;
     }
-    std::uint8_t* aligned = reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(raw) + mask) & mask);
+    std::uint8_t* aligned = reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(raw) + mask) & ~mask);
 
     if (flags & SRB_DIR_OUT) {
         record.Spt.DataIn = kScsiIoctlDataOut;

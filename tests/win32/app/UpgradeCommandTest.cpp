@@ -95,15 +95,25 @@ TEST_F(UpgradeCommand, APressWhileTheWorkerRunsIsRefusedWithoutTouchingAnything)
     ::CloseHandle(g_hGoOn);
 }
 
+// Unreadable, or longer than the 260-character buffer: the platform then
+// answers the size it would need and leaves the buffer empty, which must not
+// turn into an image path at the root of the drive.
 TEST_F(UpgradeCommand, UnreadableCurrentDirectoryStopsWithASystemModalBox) {
     StartWith("hex");
-    platform.currentDirectory = [](DWORD, LPSTR) -> DWORD { return 0; };
-    Press(true);
-    ASSERT_EQ(1u, platform.boxes.size());
-    EXPECT_EQ("Can't retrieves the current directory.", platform.boxes[0].text);
-    EXPECT_EQ("GetCurrentDirectory Error !!", platform.boxes[0].caption);
-    EXPECT_EQ(0x1010u, platform.boxes[0].style);
-    EXPECT_TRUE(Enabled(IDC_UPGRADE));
+    for (DWORD answer : {0ul, 300ul}) {  // a stopped command leaves the dialog ready for the next press
+        SCOPED_TRACE(answer);
+        platform.boxes.clear();
+        platform.currentDirectory = [answer](DWORD size, LPSTR buffer) -> DWORD {
+            if (size != 0) buffer[0] = '\0';
+            return answer;
+        };
+        Press(true);
+        ASSERT_EQ(1u, platform.boxes.size());
+        EXPECT_EQ("Can't retrieves the current directory.", platform.boxes[0].text);
+        EXPECT_EQ("GetCurrentDirectory Error !!", platform.boxes[0].caption);
+        EXPECT_EQ(0x1010u, platform.boxes[0].style);
+        EXPECT_TRUE(Enabled(IDC_UPGRADE));
+    }
 }
 
 }  // namespace
