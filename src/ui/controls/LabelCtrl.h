@@ -119,6 +119,7 @@ protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    void StartBlinkTimer(UINT_PTR id, BOOL on, UINT periodMs);
     // Messages (LabelPaint.cpp, LabelInteraction.cpp)
     void OnPaint();
     LRESULT OnCtlColor(HDC hdc);

@@ -94,32 +94,30 @@ void CLabelCtrl::OnLButtonDown() {
     if (m_bOpenOnClick) m_platform.ShellExecuteA(nullptr, "open", m_strText.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// Starts a blink timer, or, when blinking is off, has the label repaint once
+// as it is. Without a window a timer would belong to the thread and never end.
+void CLabelCtrl::StartBlinkTimer(UINT_PTR id, BOOL on, UINT periodMs) {
+    if (m_hWnd == nullptr) return;
+    if (on)
+        ::SetTimer(m_hWnd, id, periodMs, nullptr);
+    else
+        ::InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
 CLabelCtrl& CLabelCtrl::BlinkText(BOOL on, UINT periodMs) {
     if (m_bBlinkText) {
         // Stopping (or restarting) shows the text at once.
         SetOwnWindowText(m_strText);
         ::KillTimer(m_hWnd, kTextTimer);
     }
-    // (Without a window a timer would belong to the thread and never end.)
-    if (m_hWnd != nullptr) {
-        if (on)
-            ::SetTimer(m_hWnd, kTextTimer, periodMs, nullptr);
-        else
-            ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    }
+    StartBlinkTimer(kTextTimer, on, periodMs);
     m_bBlinkText = on;
     return *this;
 }
 
 CLabelCtrl& CLabelCtrl::BlinkBack(BOOL on, UINT periodMs) {
     if (m_bBlinkBack) ::KillTimer(m_hWnd, kBackTimer);
-    // (Without a window a timer would belong to the thread and never end.)
-    if (m_hWnd != nullptr) {
-        if (on)
-            ::SetTimer(m_hWnd, kBackTimer, periodMs, nullptr);
-        else
-            ::InvalidateRect(m_hWnd, nullptr, FALSE);
-    }
+    StartBlinkTimer(kBackTimer, on, periodMs);
     m_bBlinkBack = on;
     return *this;
 }
