@@ -169,7 +169,9 @@ void BM_PythonIntelHexToBin1MB(benchmark::State& state) {
         state.SkipWithError("no standard Intel-HEX file");
         return;
     }
-    const std::string cmd = "python3 -c \"import sys; from intelhex import IntelHex; "
+    // Debian's interpreter, where python3-intelhex lives (a python3 earlier on
+    // PATH may be another installation without it).
+    const std::string cmd = "/usr/bin/python3 -c \"import sys; from intelhex import IntelHex; "
                             "IntelHex(sys.argv[1]).tobinfile(sys.argv[2])\" " +
                             files.standardHex.string() + " " + files.outBin.string() + " >/dev/null 2>&1";
     for (auto _ : state) {
