@@ -77,14 +77,16 @@ TEST(CompatListReader, TableOfLines) {
 }
 
 TEST(CompatListReader, ReadsTenRowsAtMost) {
-    std::string text;
-    for (int i = 0; i < 11; ++i)
-        text += "\"M" + std::to_string(i) + "\",\"F" + std::to_string(i) + ".hex\",\"" + (i == 10 ? "Y" : "N") + "\"\n";
-    Parsed p = Parse(text);
-    EXPECT_EQ(10, p.rows);
-    EXPECT_STREQ("M9", p.list.Model[9]);
-    EXPECT_STREQ("F9.hex", p.list.FirmwareFile[9]);
-    EXPECT_EQ(0, p.warn) << "the eleventh row is not read, so its switch does not count";
+    for (int rows : {11, 20}) {
+        std::string text;
+        for (int i = 0; i < rows; ++i)
+            text += "\"M" + std::to_string(i) + "\",\"F" + std::to_string(i) + ".hex\",\"" + (i >= 10 ? "Y" : "N") + "\"\n";
+        Parsed p = Parse(text);
+        EXPECT_EQ(10, p.rows);
+        EXPECT_STREQ("M9", p.list.Model[9]);
+        EXPECT_STREQ("F9.hex", p.list.FirmwareFile[9]);
+        EXPECT_EQ(0, p.warn) << "rows past the tenth are not read, so their switches do not count";
+    }
 }
 
 // The list as the program opens it: a file, here with Windows line ends.

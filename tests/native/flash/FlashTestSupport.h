@@ -125,13 +125,13 @@ protected:
         return job;
     }
 
-    // Runs an engine over `job` with sum.txt in the scratch directory, and
-    // checks that Run itself gave back the buffer it obtained (if any), once,
-    // leaving nothing for the destructor.
-    void Run(const FlashJob& job) {
+    // Runs an engine over `job` with sum.txt in the scratch directory (or in
+    // `sumDir` under it), and checks that Run itself gave back the buffer it
+    // obtained (if any), once, leaving nothing for the destructor.
+    void Run(const FlashJob& job, const std::string& sumDir = "") {
         {
             CFlashEngine engine(job, platform);
-            engine.SetSumFilePath(Path("sum.txt").c_str());
+            engine.SetSumFilePath((m_dir / sumDir / "sum.txt").c_str());
             engine.Run();
             EXPECT_LE(platform.imageAllocs, 1);
             EXPECT_EQ(platform.imageFrees, platform.failImageAlloc ? 0 : platform.imageAllocs) << "given back by Run";

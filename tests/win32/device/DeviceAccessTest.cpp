@@ -304,6 +304,7 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
     const struct { std::uint32_t support; std::vector<Adapter> adapters; const char *probed, *entries; } cases[] = {
         {0x0100, {{SS_ERR, 4, 4}, {SS_COMP, 0, 3}, {SS_COMP, 3, 1}}, "10 11 20 21 22 ", "1:0 1:1 2:0 "},
         {0x0100, {{SS_COMP, 16, 9}}, "00 01 02 03 04 05 06 07 ", "0:0 0:1 0:2 0:3 0:4 0:5 0:6 0:7 "},
+        {0x0100, {{SS_COMP, 16, 16}}, "00 01 02 03 04 05 06 07 ", "0:0 0:1 0:2 0:3 0:4 0:5 0:6 0:7 "},
         {0xE800, {{SS_COMP, 16, 9}}, "", ""},  // the layer is not ready
     };
     for (const auto& c : cases) {
