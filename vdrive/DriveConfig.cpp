@@ -1,6 +1,7 @@
 #include "vdrive/DriveConfig.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vdrive {
 namespace {
@@ -9,7 +10,7 @@ template <std::size_t N>
 void FillPadded(std::array<std::uint8_t, N>& field, std::string_view text) {
     field.fill(' ');
     const std::size_t count = std::min(text.size(), N);
-    for (std::size_t i = 0; i < count; ++i) field[i] = static_cast<std::uint8_t>(text[i]);
+    std::memcpy(field.data(), text.data(), count);
 }
 
 }  // namespace

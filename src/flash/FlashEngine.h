@@ -150,7 +150,7 @@ private:
     std::FILE* fpSum;
     std::FILE* fpImage;
     std::uint8_t* pBank[kBankCount];  // the 32 KB banks of the image buffer
-    std::uint8_t byBank;              // bank of the next chunk (or ".hex" byte)
+    std::uint8_t byBank;              // bank of the next chunk
     std::uint16_t wOffset;            // its offset in that bank
     std::uint32_t dwImageSize;
     std::uint8_t bHexImage;
