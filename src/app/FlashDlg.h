@@ -29,6 +29,7 @@ public:
     FlashJob& Job() { return m_Job; }
     Platform& GetPlatform() { return m_platform; }
     HICON GetAppIcon() const { return m_hIcon; }
+    CProgressPacer& ProgressBar() { return m_ProgressPacer; }
 
     // Where the minimised dialog draws its icon: centred, divisions signed and
     // truncating toward zero.

@@ -45,7 +45,9 @@ void CBShowMessage(const char* message) {
 
 void CBShowStatus(const char* text) { Control(IDC_STATUS).SetWindowText(text); }
 
-int CBSetProgress(int position) { return CProgressCtrl(Control(IDC_PROGRESS).GetSafeHwnd()).SetPos(position); }
+// The transfer sets the bar twice per chunk; the worker does not wait for
+// the dialog's thread to take each position (see CProgressPacer).
+int CBSetProgress(int position) { return g_pMainDlg->ProgressBar().QueuePos(position); }
 
 void CBIdle(void) {}
 

@@ -1,25 +1,65 @@
 #include "app/ProgressPacer.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 
+int CProgressPacer::QueuePos(int position) {
+    position = std::clamp(position, m_lower.load(), std::max(m_lower.load(), m_upper.load()));
+    const int previous = m_queuedPos.exchange(position);
+    ::SendNotifyMessageA(m_hWnd, kQueuedPos, static_cast<WPARAM>(position), 0);
+    return previous;
+}
+
+void CProgressPacer::OnSubclassed() { TakeBarState(); }
+
+void CProgressPacer::TakeBarState() {
+    PBRANGE range{};
+    DefWindowProc(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
+    m_lower = range.iLow;
+    m_upper = range.iHigh;
+    m_queuedPos = static_cast<int>(DefWindowProc(PBM_GETPOS, 0, 0));
+}
+
+// The bar invalidates itself on a new position; with redrawing off it takes
+// the position without asking for a paint, and the frame timer paints.
+LRESULT CProgressPacer::ApplyPos(WPARAM position) {
+    DefWindowProc(WM_SETREDRAW, FALSE, 0);
+    const LRESULT previous = DefWindowProc(PBM_SETPOS, position, 0);
+    DefWindowProc(WM_SETREDRAW, TRUE, 0);
+    if (!m_bRepaintDue) {
+        m_bRepaintDue = true;
+        ::SetTimer(m_hWnd, kRepaintTimer, kFrameMs, nullptr);
+    }
+    return previous;
+}
+
 LRESULT CProgressPacer::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == PBM_SETPOS) {
-        // The bar invalidates itself on a new position; with redrawing off it
-        // takes the position without asking for a paint.
-        DefWindowProc(WM_SETREDRAW, FALSE, 0);
-        const LRESULT previous = DefWindowProc(msg, wParam, lParam);
-        DefWindowProc(WM_SETREDRAW, TRUE, 0);
-        if (!m_bRepaintDue) {
-            m_bRepaintDue = true;
-            ::SetTimer(m_hWnd, kRepaintTimer, kFrameMs, nullptr);
-        }
+    switch (msg) {
+    case kQueuedPos:
+        ApplyPos(wParam);
+        return 0;
+    case PBM_SETPOS: {
+        const LRESULT previous = ApplyPos(wParam);
+        TakeBarState();
         return previous;
     }
-    if (msg == WM_TIMER && wParam == kRepaintTimer) {
+    case PBM_DELTAPOS:
+    case PBM_STEPIT:
+    case PBM_SETRANGE:
+    case PBM_SETRANGE32: {
+        const LRESULT answer = DefWindowProc(msg, wParam, lParam);
+        TakeBarState();
+        return answer;
+    }
+    case WM_TIMER:
+        if (wParam != kRepaintTimer) break;
         ::KillTimer(m_hWnd, kRepaintTimer);
         m_bRepaintDue = false;
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
         return 0;
+    default:
+        break;
     }
     return DefWindowProc(msg, wParam, lParam);
 }

@@ -1,11 +1,22 @@
 // CProgressPacer: takes over the main dialog's progress bar so that a burst
-// of positions costs what a user can see. Every PBM_SETPOS still reaches the
-// bar, in order, and answers the previous position; only the repainting is
-// paced: the bar is redrawn at most once per frame (16 ms), from a timer of
-// its own, instead of after every position. A transfer of 1 MB sends 512
-// positions within a few milliseconds; painting each of them used to cost
-// most of the transfer's time. Dialog thread only.
+// of positions costs what a user can see. A transfer of 1 MB sends 512
+// positions within a few milliseconds, from the worker's thread.
+//
+// - Every position still reaches the bar, in order, and the caller is
+//   answered the position before it, as PBM_SETPOS answers.
+// - QueuePos does not wait for the dialog's thread: the position goes to the
+//   bar as a notification queued behind everything the calling thread sent
+//   before it, so by the time any later message of that thread is served,
+//   the bar holds it. Waiting for each position used to cost two thread
+//   switches and a repaint, most of the transfer's time.
+// - The bar is redrawn at most once per frame (16 ms), from a timer of its
+//   own, instead of after every position.
+//
+// Positions set on the bar directly (PBM_SETPOS and the like) are taken as
+// the latest; the program sets them only while no worker queues any.
 #pragma once
+
+#include <atomic>
 
 #include "win/SubclassedWindow.h"
 
@@ -13,10 +24,22 @@ class CProgressPacer : public CSubclassedWindow {
 public:
     static constexpr UINT_PTR kRepaintTimer = 0x4D46;  // apart from the bar's own timers
     static constexpr UINT kFrameMs = 16;
+    static constexpr UINT kQueuedPos = WM_APP + 0x4D46;
+
+    // Any thread. Sets the bar to `position`, kept within its range, and
+    // answers the position before it.
+    int QueuePos(int position);
 
 protected:
+    void OnSubclassed() override;
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    LRESULT ApplyPos(WPARAM position);
+    void TakeBarState();
+
     bool m_bRepaintDue = false;
+    // The bar's position once every queued position is applied, and its range.
+    std::atomic<int> m_queuedPos{0};
+    std::atomic<int> m_lower{0}, m_upper{100};
 };

@@ -10,6 +10,7 @@
 
 #include "AppFixture.h"
 #include "app/Hooks.h"
+#include "app/ProgressPacer.h"
 #include "res/resource.h"
 
 namespace {
@@ -72,6 +73,51 @@ TEST_F(Hooks, LogKeepsEveryLineOfALongLogAndShowsTheNewest) {
     RECT client;
     ::GetClientRect(hLog, &client);
     EXPECT_TRUE(y >= 0 && y < client.bottom) << "the newest line is out of view";
+}
+
+std::vector<int> g_barPositions;  // what the bar itself was given, in order
+int g_barPaints = 0;
+WNDPROC g_barProc = nullptr;
+LRESULT CALLBACK BarSpy(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == PBM_SETPOS) g_barPositions.push_back(static_cast<int>(wParam));
+    if (msg == WM_PAINT) ++g_barPaints;
+    return ::CallWindowProcA(g_barProc, hWnd, msg, wParam, lParam);
+}
+
+// The transfer's burst of positions from a second thread: every one reaches
+// the bar in order, kept in range, each answered with the one before it, and
+// the bar is painted once per frame at most, not once per position.
+TEST(ProgressPacer, EveryPositionReachesTheBarInOrderAndPaintsPerFrame) {
+    const HWND hBar = ::CreateWindowExA(0, PROGRESS_CLASSA, "", WS_POPUP | WS_VISIBLE, 0, 0, 300, 20, nullptr,
+                                        nullptr, nullptr, nullptr);
+    g_barProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarSpy)));
+    CProgressPacer pacer;
+    ASSERT_TRUE(pacer.SubclassWindow(hBar));
+    PumpUntil([] { return false; }, 50);
+    std::vector<int> sent = {0, -7, 250}, expected = {0, 0, 100}, answered, expectedAnswers = {0, 0, 0};
+    for (int i = 0; i < 256; ++i) {
+        sent.insert(sent.end(), {5, 10});
+        expected.insert(expected.end(), {5, 10});
+        expectedAnswers.insert(expectedAnswers.end(), {i ? 10 : 100, 5});
+    }
+    g_barPositions.clear();
+    g_barPaints = 0;
+    const DWORD start = ::GetTickCount();
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        for (int position : sent) answered.push_back(pacer.QueuePos(position));
+        done = true;
+    });
+    EXPECT_TRUE(PumpUntil([&] { return done && g_barPositions.size() >= sent.size(); }));
+    worker.join();
+    PumpUntil([] { return false; }, 100);  // the last frame
+    EXPECT_EQ(expected, g_barPositions);
+    EXPECT_EQ(expectedAnswers, answered);
+    EXPECT_EQ(10, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
+    EXPECT_GE(g_barPaints, 1) << "the last position is never painted";
+    EXPECT_LE(g_barPaints, 1 + static_cast<int>((::GetTickCount() - start) / CProgressPacer::kFrameMs));
+    pacer.UnsubclassWindow();
+    ::DestroyWindow(hBar);
 }
 
 }  // namespace
