@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "win/Controls.h"
+
 namespace {
 
 constexpr int kSelectionTextSize = 512;
@@ -17,19 +19,17 @@ bool ModelNameEquals(const DriveEntry& entry, const char* text) {
 
 void ShowSelectedDriveRevision(HWND hCombo, HWND hLabel, const DriveTable& table) {
     char text[kSelectionTextSize] = " ";
-    const LRESULT index = SendMessageA(hCombo, CB_GETCURSEL, 0, 0);
+    const CComboBox driveList(hCombo);
+    const int index = driveList.GetCurSel();
     if (index != CB_ERR) {
         // CB_GETLBTEXT writes the whole item: one longer than the buffer is
         // not fetched (no drive name is that long, so it could not match).
-        const LRESULT length = SendMessageA(hCombo, CB_GETLBTEXTLEN, index, 0);
-        if (length != CB_ERR && length < kSelectionTextSize) {
-            SendMessageA(hCombo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
-        }
+        const int length = driveList.GetLBTextLen(index);
+        if (length != CB_ERR && length < kSelectionTextSize) driveList.GetLBText(index, text);
     }
-    SetWindowTextA(hLabel, "    ");
+    const CWindow label(hLabel);
+    label.SetWindowText("    ");
     for (int i = 0; i < table.nCount; ++i) {
-        if (ModelNameEquals(*table.pEntries[i], text)) {
-            SetWindowTextA(hLabel, table.pEntries[i]->Revision);
-        }
+        if (ModelNameEquals(*table.pEntries[i], text)) label.SetWindowText(table.pEntries[i]->Revision);
     }
 }

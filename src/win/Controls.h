@@ -20,7 +20,6 @@ public:
     int AddString(const char* text) const {
         return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     }
-    int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int GetLBTextLen(int index) const { return static_cast<int>(SendMessage(CB_GETLBTEXTLEN, index)); }
     int GetLBText(int index, char* buffer) const {
@@ -32,5 +31,4 @@ class CProgressCtrl : public CWindow {
 public:
     using CWindow::CWindow;
     int SetPos(int pos) const { return static_cast<int>(SendMessage(PBM_SETPOS, pos, 0)); }
-    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };

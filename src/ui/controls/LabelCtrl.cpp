@@ -355,6 +355,10 @@ LRESULT CLabelCtrl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return static_cast<LRESULT>(n);
         }
         break;
+    case WM_GETTEXTLENGTH:
+        // The length readers size their buffer by is that of the same text.
+        if (!m_bOwnTextChange) return static_cast<LRESULT>(m_strText.size());
+        break;
     default:
         break;
     }

@@ -111,6 +111,7 @@ public:
 
     // Attributes
     COLORREF GetForeColor() const { return m_crFore; }
+    const LOGFONTA& GetLogFont() const { return m_lf; }
     BOOL IsSysFore() const { return m_bSysFore; }
     UINT GetAlignment() const { return m_nAlign; }
 

@@ -170,6 +170,7 @@ TEST_F(LabelTest, WindowTextAndLogicalTextStayApartWhileTheTextBlinksOnTimerOne)
             << r.what;
         EXPECT_STREQ(buf, r.text) << r.what;
     }
+    EXPECT_EQ(SendMessageA(h, WM_GETTEXTLENGTH, 0, 0), 8) << "the length readers size their buffer by";
     label.BlinkText(FALSE, 0);
     EXPECT_EQ(RawText(h), "Revision") << "shown at once";
     label.BlinkText(TRUE, 60000);
