@@ -91,7 +91,7 @@ TEST(CompatListReader, ReadsTenRowsAtMost) {
 
 // The list as the program opens it: a file, here with Windows line ends.
 TEST(CompatListReader, FileWithCrLfReadsLikeLf) {
-    const std::string text = "\"" + kModel24 + "\",\"A054.hex\",\"N\"\r\n\"M2\",\"B010.bin\",\"y\"\r\n";
+    const std::string text = "\"" + kModel24 + "\",\"A054.hex\",\"N\"\r\n\"M2\",\"B\r010.bin\",\"y\"\r\n";
     std::FILE* fp = std::tmpfile();
     ASSERT_NE(nullptr, fp);
     std::fwrite(text.data(), 1, text.size(), fp);
@@ -101,7 +101,7 @@ TEST(CompatListReader, FileWithCrLfReadsLikeLf) {
     EXPECT_EQ(2, ReadCompatListFile(fp, list, warn));
     std::fclose(fp);
     EXPECT_EQ(kModel24, list.Model[0]);
-    EXPECT_STREQ("B010.bin", list.FirmwareFile[1]);
+    EXPECT_STREQ("B\r010.bin", list.FirmwareFile[1]) << "a lone CR is a character of the name";
     EXPECT_EQ(1, warn);
 }
 
@@ -115,6 +115,7 @@ TEST(CompatRowMatches, ModelAndFirstRevisionCharacter) {
         {"a shorter listed model never matches 24 characters", named, "B010", 1, false},
         {"short name matches a short row exactly", "VENDOR  PRODUCT", "BX", 1, true},
         {"case-sensitive", "vendor  product-16-chars(0)", "A054", 0, false},
+        {"the 24th character counts", kModel24.substr(0, 23) + "X(0)", "A054", 0, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.match, CompatRowMatches(p.list, c.row, c.model.c_str(), c.revision)) << c.name;

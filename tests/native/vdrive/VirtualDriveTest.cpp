@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "device/ScsiTypes.h"
 #include "vdrive/VDriveTransport.h"
@@ -105,10 +106,14 @@ TEST(VirtualDrive, InquiryAnswersTheStandardLayoutCutToTheSmallestLength) {
         expected.resize(c.transfer, 0xFF);
         EXPECT_EQ(data, expected);
     }
-    Harness optical(DriveConfig::Optical("VEND    PRODUCT", "A0"));
-    Bytes data(36);
-    ASSERT_TRUE(optical.Run(kInquiry36, SRB_DIR_IN, data).IsGood());
-    EXPECT_EQ(std::string(data.begin() + 8, data.end()), "VEND    PRODUCT         A0  ") << "split and padded";
+    for (const auto& [id, revision, shown] :
+         {std::tuple{"VEND    PRODUCT", "A0", "VEND    PRODUCT         A0  "},
+          std::tuple{"VEND    PRODUCT-NAME-16C-AND-MORE", "A054-5", "VEND    PRODUCT-NAME-16CA054"}}) {
+        Harness optical(DriveConfig::Optical(id, revision));
+        Bytes data(36);
+        ASSERT_TRUE(optical.Run(kInquiry36, SRB_DIR_IN, data).IsGood());
+        EXPECT_EQ(std::string(data.begin() + 8, data.end()), shown) << "split, padded and cut to the fields";
+    }
 }
 
 // Refused commands answer fixed-format sense, store nothing and return no data.

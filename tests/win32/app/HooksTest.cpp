@@ -76,11 +76,11 @@ TEST_F(Hooks, LogKeepsEveryLineOfALongLogAndShowsTheNewest) {
 }
 
 std::vector<int> g_barPositions;  // what the bar itself was given, in order
-int g_barPaints = 0;
+int g_barPaints = 0, g_barPainted = -1;  // paints, and the position the last one showed
 WNDPROC g_barProc = nullptr;
 LRESULT CALLBACK BarSpy(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == PBM_SETPOS) g_barPositions.push_back(static_cast<int>(wParam));
-    if (msg == WM_PAINT) ++g_barPaints;
+    if (msg == WM_PAINT) ++g_barPaints, g_barPainted = static_cast<int>(::CallWindowProcA(g_barProc, hWnd, PBM_GETPOS, 0, 0));
     return ::CallWindowProcA(g_barProc, hWnd, msg, wParam, lParam);
 }
 
@@ -114,6 +114,9 @@ TEST(ProgressPacer, EveryPositionReachesTheBarInOrderAndPaintsPerFrame) {
     EXPECT_EQ(expected, g_barPositions);
     EXPECT_EQ(expectedAnswers, answered);
     EXPECT_EQ(10, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
+    pacer.QueuePos(42);
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(42, g_barPainted) << "a later position is painted too";
     EXPECT_GE(g_barPaints, 1) << "the last position is never painted";
     EXPECT_LE(g_barPaints, 1 + static_cast<int>((::GetTickCount() - start) / CProgressPacer::kFrameMs));
     pacer.UnsubclassWindow();

@@ -75,7 +75,7 @@ TEST_F(StartupScan, ChoosingADriveShowsItsRevision) {
     const HWND hCombo = ::GetDlgItem(hDlg, IDC_DRIVE_LIST);
     g_longestFetched = 0;
     g_comboProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hCombo, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordingCombo)));
-    for (const std::string& item : {std::string("UNKNOWN DRIVE"), std::string(4000, 'Z')})  // sorted after the drives
+    for (const std::string& item : {std::string("UNKNOWN DRIVE"), std::string(512, 'Z')})  // sorted after the drives; one too long to fetch
         ::SendMessageA(hCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
     const struct { int index; const char* revision; } cases[] = {{1, "B010"}, {0, "A054"}, {-1, "    "}, {2, "    "}, {3, "    "}};
     for (const auto& c : cases) {

@@ -191,6 +191,7 @@ TEST_F(LabelTest, LongFaceNameIsCutAndOverrunsNothing) {
         GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
     });
     EXPECT_STREQ(lf.lfFaceName, "Abcdefghijklmnopqrstuvwxyz01234");
+    EXPECT_EQ(strnlen(label.GetLogFont().lfFaceName, LF_FACESIZE), 31u) << "its terminator inside the field";
 }
 
 TEST_F(LabelTest, HoverHighlightFollowsTheTipConditionAndClickOpensOnlyWhenAsked) {
