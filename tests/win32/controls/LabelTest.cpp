@@ -144,8 +144,10 @@ TEST_F(LabelTest, BackgroundBlinkAlternatesColours) {
 TEST_F(LabelTest, WindowTextAndLogicalTextStayApartWhileTheTextBlinksOnTimerOne) {
     HWND h = Bind(label);
     EXPECT_EQ(label.GetText(), "Revision") << "taken from the template";
+    const Px before = Shot(label);
     SetWindowTextA(h, "2.74");  // from outside: the label shows it
     EXPECT_EQ(label.GetText(), "2.74");
+    EXPECT_NE(Shot(label), before) << "the painted text follows";
     label.SetText("ab").SetVertical(TRUE);
     EXPECT_EQ(RawText(h) + "|" + label.GetText(), "a\nb|ab");
     label.SetVertical(TRUE);
