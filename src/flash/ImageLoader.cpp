@@ -73,17 +73,29 @@ int CFlashEngine::StopReading(ErrorCode code) {
 bool CFlashEngine::SkipTo(char c) {
     if (m_bReadStopped) return false;
     const int wanted = static_cast<unsigned char>(c) & 0x7F;
+    const PFN_CB_TERMINATED terminated = Hooks.CBIfTerminated;
     for (;;) {
-        const int ch = NextImageChar();
-        if (ch < 0) {
+        // Through the read-ahead in place; the abort hook is asked after
+        // each character read, the wanted one included.
+        const std::uint8_t* p = m_pReadNext;
+        const std::uint8_t* const end = m_pReadEnd;
+        while (p != end) {
+            const int ch = *p++;
+            if (terminated() != 0) {
+                m_pReadNext = p;
+                StopReading(kErrTerminateUpgrade);
+                return false;
+            }
+            if ((ch & 0x7F) == wanted) {
+                m_pReadNext = p;
+                return true;
+            }
+        }
+        m_pReadNext = p;
+        if (!FillReadAhead()) {
             StopReading(kErrFormatMismatch);
             return false;
         }
-        if (Hooks.CBIfTerminated() != 0) {
-            StopReading(kErrTerminateUpgrade);
-            return false;
-        }
-        if ((ch & 0x7F) == wanted) return true;
     }
 }
 
@@ -96,7 +108,11 @@ int CFlashEngine::ReadNibble() {
     return v;
 }
 
-int CFlashEngine::ReadByte() {
+// Inlined into the record loop: it reads every header and checksum byte.
+#if defined(__GNUC__)
+__attribute__((always_inline))
+#endif
+inline int CFlashEngine::ReadByte() {
     int value;
     if (m_pReadEnd - m_pReadNext >= 2) {
         // Both digits are in the read-ahead, as they are for all but a few
