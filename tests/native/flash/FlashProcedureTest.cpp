@@ -209,6 +209,7 @@ TEST_F(FlashProcedure, RefusalsBeforeTheTransfer) {
         {"hex: no end record", true, HexRecord(0, 0, {1}), e6},
         {"hex: non-digit", true, ":0G000000\r\n", e6},
         {"hex: abort while reading", true, HexRecord(0, 0, {1, 2, 3}) + kEndRecord, {kTerminated, kIncorrect}, false, 4},
+        {"hex: abort while looking for the colon", true, "xyz", {kTerminated, kIncorrect}, false, 3},
         {"hex: abort inside the data", true, HexRecord(0, 0, {1, 2, 3}) + kEndRecord, {kTerminated, kIncorrect}, false, 12},
         {"hex: type 04", true, HexRecord(4, 0, {0x00, 0x01}) + kEndRecord, e6},
         {"hex: type 02", true, HexRecord(2, 0, {0x10, 0x00}) + kEndRecord, e6},
