@@ -51,20 +51,24 @@ HWND WaitForWindow(DWORD threadId, HWND except) {
     return find[1];
 }
 
+INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script) {
+    std::thread driver([&, threadId = ::GetCurrentThreadId()] {
+        if (const HWND hWnd = WaitForWindow(threadId)) script(hWnd);
+    });
+    const INT_PTR result = dlg.DoModal(nullptr);
+    driver.join();
+    return result;
+}
+
 INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& script) {
     CFlashDlg main(platform);
-    std::thread driver([&, threadId = ::GetCurrentThreadId()] {
-        const HWND hWnd = WaitForWindow(threadId);
-        if (hWnd == nullptr) return;
+    return RunModal(main, [&](HWND hWnd) {
         script(hWnd);
         if (::IsWindow(hWnd)) {
             ::EnableWindow(::GetDlgItem(hWnd, IDCANCEL), TRUE);
             ::PostMessageA(hWnd, WM_COMMAND, IDCANCEL, 0);
         }
     });
-    const INT_PTR result = main.DoModal(nullptr);
-    driver.join();
-    return result;
 }
 
 AppFixture::AppFixture() {

@@ -23,6 +23,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
 // Returns once the dialog's thread has handled what was posted to it so far,
 // and what handling that posted in turn.
 void Settle(HWND hDlg);
+// Runs `dlg` modally on this thread and `script` on a second one once it
+// shows. Answers the dialog's result.
+INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script);
 // Runs the main dialog modally on this thread and `script` on a second one
 // once the dialog shows. When the script returns and the dialog still
 // exists, "Close" is enabled and pressed. Answers the dialog's result.

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <thread>
 
 #include "AppFixture.h"
 #include "res/resource.h"
@@ -13,16 +12,9 @@ namespace {
 
 const char kDrive[] = "MARROW  CDR-8400 FLASHER (0)";
 
-// Runs the dialog modally on this thread and `script` on a second one once
-// it shows; answers the dialog's result.
 INT_PTR RunConfirmation(const std::function<void(HWND)>& script) {
     CWarningDlg dlg(kDrive, "A054 ");
-    std::thread driver([&, threadId = ::GetCurrentThreadId()] {
-        if (const HWND hDlg = WaitForWindow(threadId)) script(hDlg);
-    });
-    const INT_PTR result = dlg.DoModal(nullptr);
-    driver.join();
-    return result;
+    return RunModal(dlg, script);
 }
 
 const CLabelCtrl* Label(HWND hDlg, int id) {
