@@ -42,6 +42,19 @@ public:
     }
 };
 
+// Where each input is written for the loader: under TMPDIR, since on a
+// disk-backed /tmp that write, not the parse, sets the pace. Removed when
+// the fuzzer exits.
+struct ScratchFile {
+    std::string path;
+    ScratchFile() {
+        const char* dir = std::getenv("TMPDIR");
+        if (dir == nullptr || *dir == '\0') dir = "/tmp";
+        path = std::string(dir) + "/mf-fuzz-image-" + std::to_string(::getpid()) + MF_FUZZ_IMAGE_EXTENSION;
+    }
+    ~ScratchFile() { ::unlink(path.c_str()); }
+};
+
 void NoText(const char*) {}
 int NoProgress(int position) { return position; }
 std::uint8_t NotTerminated() { return 0; }
@@ -49,7 +62,8 @@ std::uint8_t NotTerminated() { return 0; }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const std::string path = "/tmp/mf-fuzz-image-" + std::to_string(::getpid()) + MF_FUZZ_IMAGE_EXTENSION;
+    static const ScratchFile scratch;
+    const std::string& path = scratch.path;
     std::FILE* fp = std::fopen(path.c_str(), "wb");
     if (fp == nullptr) std::abort();
     if (size != 0) std::fwrite(data, 1, size, fp);
