@@ -5,15 +5,13 @@
 #include <commctrl.h>
 
 int CProgressPacer::QueuePos(int position) {
-    position = std::clamp(position, m_lower.load(), std::max(m_lower.load(), m_upper.load()));
+    position = std::clamp(position, m_lower, std::max(m_lower, m_upper));
     const int previous = m_queuedPos.exchange(position);
     ::SendNotifyMessageA(m_hWnd, kQueuedPos, static_cast<WPARAM>(position), 0);
     return previous;
 }
 
-void CProgressPacer::OnSubclassed() { TakeBarState(); }
-
-void CProgressPacer::TakeBarState() {
+void CProgressPacer::OnSubclassed() {
     PBRANGE range{};
     DefWindowProc(PBM_GETRANGE, TRUE, reinterpret_cast<LPARAM>(&range));
     m_lower = range.iLow;
@@ -41,16 +39,8 @@ LRESULT CProgressPacer::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case PBM_SETPOS: {
         const LRESULT previous = ApplyPos(wParam);
-        TakeBarState();
+        m_queuedPos = static_cast<int>(DefWindowProc(PBM_GETPOS, 0, 0));
         return previous;
-    }
-    case PBM_DELTAPOS:
-    case PBM_STEPIT:
-    case PBM_SETRANGE:
-    case PBM_SETRANGE32: {
-        const LRESULT answer = DefWindowProc(msg, wParam, lParam);
-        TakeBarState();
-        return answer;
     }
     case WM_TIMER:
         if (wParam != kRepaintTimer) break;

@@ -12,8 +12,9 @@
 // - The bar is redrawn at most once per frame (16 ms), from a timer of its
 //   own, instead of after every position.
 //
-// Positions set on the bar directly (PBM_SETPOS and the like) are taken as
-// the latest; the program sets them only while no worker queues any.
+// A position set on the bar directly (PBM_SETPOS) is taken as the latest;
+// the program sets one only while no worker queues any. The bar's range is
+// taken once, when the bar is taken over: nothing changes it afterwards.
 #pragma once
 
 #include <atomic>
@@ -36,10 +37,9 @@ protected:
 
 private:
     LRESULT ApplyPos(WPARAM position);
-    void TakeBarState();
 
     bool m_bRepaintDue = false;
-    // The bar's position once every queued position is applied, and its range.
+    // The bar's position once every queued position is applied.
     std::atomic<int> m_queuedPos{0};
-    std::atomic<int> m_lower{0}, m_upper{100};
+    int m_lower = 0, m_upper = 100;  // the bar's range
 };

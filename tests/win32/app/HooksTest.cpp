@@ -93,7 +93,7 @@ TEST(ProgressPacer, EveryPositionReachesTheBarInOrderAndPaintsPerFrame) {
     g_barProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(hBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(BarSpy)));
     CProgressPacer pacer;
     ASSERT_TRUE(pacer.SubclassWindow(hBar));
-    PumpUntil([] { return false; }, 50);
+    ASSERT_TRUE(PumpUntil([] { return g_barPaints > 0; })) << "the bar is shown";
     std::vector<int> sent = {0, -7, 250}, expected = {0, 0, 100}, answered, expectedAnswers = {0, 0, 0};
     for (int i = 0; i < 256; ++i) {
         sent.insert(sent.end(), {5, 10});
@@ -110,15 +110,13 @@ TEST(ProgressPacer, EveryPositionReachesTheBarInOrderAndPaintsPerFrame) {
     });
     EXPECT_TRUE(PumpUntil([&] { return done && g_barPositions.size() >= sent.size(); }));
     worker.join();
-    PumpUntil([] { return false; }, 100);  // the last frame
+    EXPECT_TRUE(PumpUntil([] { return g_barPainted == 10; })) << "the last position is painted";
     EXPECT_EQ(expected, g_barPositions);
     EXPECT_EQ(expectedAnswers, answered);
-    EXPECT_EQ(10, ::SendMessageA(hBar, PBM_GETPOS, 0, 0));
-    pacer.QueuePos(42);
-    PumpUntil([] { return false; }, 100);
-    EXPECT_EQ(42, g_barPainted) << "a later position is painted too";
-    EXPECT_GE(g_barPaints, 1) << "the last position is never painted";
     EXPECT_LE(g_barPaints, 1 + static_cast<int>((::GetTickCount() - start) / CProgressPacer::kFrameMs));
+    ::SendMessageA(hBar, PBM_SETPOS, 30, 0);
+    EXPECT_EQ(30, pacer.QueuePos(42)) << "a position set directly is the latest";
+    EXPECT_TRUE(PumpUntil([] { return g_barPainted == 42; })) << "a later position is painted too";
     pacer.UnsubclassWindow();
     ::DestroyWindow(hBar);
 }
