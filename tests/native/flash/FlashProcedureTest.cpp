@@ -22,29 +22,33 @@ std::string Image() {
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i / 4096);
     return image.replace(0, 28, kDriveId + "1.05");
 }
-using Attempts = std::vector<std::pair<unsigned, unsigned>>;  // buffer offset, running sum
-const Attempts kChunks = {{0x0020, 0x0718}, {0x1020, 0x1718}, {0x2020, 0x3718}, {0x3020, 0x6718},
-                          {0x4020, 0xA718}, {0x5020, 0xF718}, {0x6020, 0x5718}, {0x7020, 0xC718},
-                          {0x8020, 0x4718}, {0x9020, 0x10A8}};
-// The second chunk sent `extra` more times.
-Attempts Retried(Attempts chunks, int extra) {
-    chunks.insert(chunks.begin() + 1, static_cast<std::size_t>(extra), chunks[1]);
-    return chunks;
-}
+// Buffer offset, running sum and the process's _total after the attempt,
+// counted from 0 (each case starts there).
+struct Attempt {
+    unsigned address, sum, total;
+};
+using Attempts = std::vector<Attempt>;
+const Attempts kChunks = {{0x0020, 0x0718, 0x0718}, {0x1020, 0x1718, 0x1E30}, {0x2020, 0x3718, 0x5548},
+                          {0x3020, 0x6718, 0xBC60}, {0x4020, 0xA718, 0x6378}, {0x5020, 0xF718, 0x5A90},
+                          {0x6020, 0x5718, 0xB1A8}, {0x7020, 0xC718, 0x78C0}, {0x8020, 0x4718, 0xBFD8},
+                          {0x9020, 0x10A8, 0xD080}};
+// The second chunk sent five more times.
+const Attempts kRetried = {
+    {0x0020, 0x0718, 0x0718}, {0x1020, 0x1718, 0x1E30}, {0x1020, 0x1718, 0x3548}, {0x1020, 0x1718, 0x4C60},
+    {0x1020, 0x1718, 0x6378}, {0x1020, 0x1718, 0x7A90}, {0x1020, 0x1718, 0x91A8}, {0x2020, 0x3718, 0xC8C0},
+    {0x3020, 0x6718, 0x2FD8}, {0x4020, 0xA718, 0xD6F0}, {0x5020, 0xF718, 0xCE08}, {0x6020, 0x5718, 0x2520},
+    {0x7020, 0xC718, 0xEC38}, {0x8020, 0x4718, 0x3350}, {0x9020, 0x10A8, 0x43F8}};
 const std::string kHead = "Model Name : VENDORX CDROM DRIVE 52X (0) HID : 1 TID : 3 Ver.: 1.05\n";
 const std::string kChunksDone = "Finished : fgWriteOneFlashCmdData()\nsSendBuf[30]=10   sSendBuf[31]=A8\n";
 const std::string kHeaderDone = "Finished : fgWriteHeader()\n";
 const std::string kTerminated = "ERR: terminate upgrade/backup flash!";
 
-// sum.txt up to the last "Address=" line; _total goes on from the chunk
-// attempts the process made before.
+// sum.txt up to the last "Address=" line.
 std::string TraceOf(const Attempts& attempts) {
-    unsigned total = CSumTrace::Process().Total();
     std::string out = kHead;
-    for (const auto& [address, sum] : attempts) {
+    for (const auto& a : attempts) {
         char line[64];
-        total = (total + sum) & 0xFFFF;
-        std::snprintf(line, sizeof line, "Address=%.8X,_wSecSum=%.4X,_total=%.4X\n", address, sum, total);
+        std::snprintf(line, sizeof line, "Address=%.8X,_wSecSum=%.4X,_total=%.4X\n", a.address, a.sum, a.total);
         out += line;
     }
     return out;
@@ -53,25 +57,27 @@ std::string TraceOf(const Attempts& attempts) {
 using FlashProcedure = FlashTest;
 
 // A refused chunk is sent again and counted once in the header; an abort
-// seen after the save is only noted.
+// seen after the save is only noted; a sum.txt that cannot be written changes
+// nothing that is sent.
 TEST_F(FlashProcedure, SuccessfulRuns) {
-    const struct { const char* what; std::uint8_t transport; int refusals; bool abortAtEnd; } cases[] = {
-        {"clean", TransportPassThrough, 0, false},
-        {"second chunk refused five times (clear sense), on ASPI", TransportAspi, 5, false},
-        {"abort after the save", TransportPassThrough, 0, true}};
+    const struct { const char* what; std::uint8_t transport; int refusals; bool abortAtEnd; const char* sumDir; } cases[] = {
+        {"clean", TransportPassThrough, 0, false, ""},
+        {"second chunk refused five times (clear sense), on ASPI", TransportAspi, 5, false, ""},
+        {"abort after the save", TransportPassThrough, 0, true, ""},
+        {"sum.txt in a missing folder", TransportPassThrough, 0, false, "no-such-folder"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset();
         g_terminateAtCall = c.abortAtEnd ? 11 : 0;  // 10 chunks, then the final question
         answers.assign(7, Answer{});
         for (int i = 0; i < c.refusals; ++i) answers[2 + i] = Answer{0, 0, 0, 0};
-        const Attempts attempts = Retried(kChunks, c.refusals);
+        const Attempts& attempts = c.refusals ? kRetried : kChunks;
         const std::string trace = TraceOf(attempts) + kChunksDone + kHeaderDone + "I will in fgTestUnitReadyComplete()\n" +
                                   (c.abortAtEnd ? "2: CBIfTerminated()\n" : "");
         WriteFile(Path("fw"), Image());
         FlashJob job = Job(false);
         job.bUsePassThrough = c.transport;
-        Run(job);
+        Run(job, c.sumDir);
 
         std::vector<std::string> events = {"Message:Check Sum : B0A8", "Status:Updating.....", "Progress:0",
                                            "Message:Please wait a minute....."};
@@ -82,7 +88,7 @@ TEST_F(FlashProcedure, SuccessfulRuns) {
         if (c.abortAtEnd) events.push_back("Message:" + kTerminated);
         events.insert(events.end(), {"Progress:100", "Message:" + kRestart, "Status:"});
         EXPECT_EQ(g_events, events);
-        EXPECT_EQ(ReadFile(Path("sum.txt")), trace);
+        EXPECT_EQ(ReadFile(Path("sum.txt")), *c.sumDir ? "" : trace);
 
         // The commands: cdb, direction, data (the save's is only its size).
         ASSERT_EQ(sent.size(), 1u + attempts.size() + 2);
@@ -94,7 +100,7 @@ TEST_F(FlashProcedure, SuccessfulRuns) {
         EXPECT_EQ(save, (Command{{0x3B, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, save.data, SRB_DIR_IN, c.transport}));
         EXPECT_EQ(save.data.size(), 4096u);
         for (std::size_t i = 0; i < attempts.size(); ++i) {
-            const unsigned at = attempts[i].first, block = at >> 12;
+            const unsigned at = attempts[i].address, block = at >> 12;
             Bytes data(4096, static_cast<std::uint8_t>(block));
             if (block == 0) std::copy_n((kDriveId + "1.05").begin(), 28, data.begin());
             if (block == 9) std::fill(data.begin() + 40, data.end(), 0xFF);
@@ -145,37 +151,19 @@ TEST_F(FlashProcedure, HexImagesAreCheckedAndSentBySegment) {
     }
 }
 
-// Failures after the checks: the log, sum.txt to its very end (the save's
-// error line has no line end), no wait.
-TEST_F(FlashProcedure, FailuresDuringTheTransfer) {
-    const Attempts firstTwo = {kChunks[0], kChunks[1]};
-    const struct {
-        const char* what;
-        std::vector<std::size_t> failing;  // indexes of the commands answered with `answer`
-        Answer answer;
-        int abortAt;
-        std::string log, traceEnd;  // traceEnd: what follows the attempts
-        Attempts attempts;
-    } cases[] = {
-        {"chunk refused six times", {2, 3, 4, 5, 6, 7}, {0, 0x05, 0x24, 0x00}, 0, "Execute command errorA!!  5/24/ 0",
-         "Execute command error!!  5/24/ 0\n", Retried(firstTwo, 5)},
-        {"header refused", {11}, {0, 0x0B, 0x47, 0x03}, 0, "Execute command errorB!!  B/47/ 3",
-         kChunksDone + "Execute command error!!  B/47/ 3\n", kChunks},
-        {"save: sense after a good transfer", {12}, {1, 0x02, 0x04, 0x01}, 0, "Execute command errorC!!  2/ 4/ 1",
-         kChunksDone + kHeaderDone + "Execute command error!!  2/ 4/ 1", kChunks},
-        {"abort before the third chunk", {}, {}, 3, kTerminated, "CBIfTerminated failed!!\n", firstTwo},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        Reset();
-        g_terminateAtCall = c.abortAt;
-        answers.assign(13, Answer{});
-        for (auto i : c.failing) answers[i] = c.answer;
-        const std::string trace = TraceOf(c.attempts) + c.traceEnd;
-        WriteFile(Path("fw"), Image());
+// A stop asked for during the transfer ends it before the next chunk, with
+// no wait; the process's _total goes on from run to run.
+TEST_F(FlashProcedure, StopDuringTheTransfer) {
+    const std::string traces[] = {
+        kHead + "Address=00000020,_wSecSum=0718,_total=0718\nAddress=00001020,_wSecSum=1718,_total=1E30\n",
+        kHead + "Address=00000020,_wSecSum=0718,_total=2548\nAddress=00001020,_wSecSum=1718,_total=3C60\n"};
+    WriteFile(Path("fw"), Image());
+    for (const std::string& trace : traces) {
+        Reset(&trace != traces);
+        g_terminateAtCall = 3;
         Run(Job(false));
-        EXPECT_EQ(Messages(), (std::vector<std::string>{"Check Sum : B0A8", "Please wait a minute.....", c.log, kIncorrect}));
-        EXPECT_EQ(ReadFile(Path("sum.txt")), trace);
+        EXPECT_EQ(Messages(), (std::vector<std::string>{"Check Sum : B0A8", "Please wait a minute.....", kTerminated, kIncorrect}));
+        EXPECT_EQ(ReadFile(Path("sum.txt")), trace + "CBIfTerminated failed!!\n");
         EXPECT_TRUE(platform.sleeps.empty());
     }
 }
