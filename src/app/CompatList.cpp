@@ -60,11 +60,24 @@ namespace {
 
 struct TextStream {
     std::FILE* fp;
+    bool atStart;
 };
 
 int GetTextChar(void* context) {
-    std::FILE* fp = static_cast<TextStream*>(context)->fp;
+    auto* stream = static_cast<TextStream*>(context);
+    std::FILE* fp = stream->fp;
     int c = std::fgetc(fp);
+    if (stream->atStart) {
+        stream->atStart = false;
+        // Editors that save "UTF-8 with BOM" put EF BB BF in front of the
+        // first quote; without skipping it every list so saved would read as
+        // empty. Anything else starting with EF is no row either way: the
+        // EF is answered and the reader stops there.
+        if (c == 0xEF) {
+            if (std::fgetc(fp) != 0xBB || std::fgetc(fp) != 0xBF) return 0xEF;
+            c = std::fgetc(fp);
+        }
+    }
     if (c == '\r') {
         int next = std::fgetc(fp);
         if (next == '\n') return '\n';
@@ -76,7 +89,7 @@ int GetTextChar(void* context) {
 }  // namespace
 
 std::int32_t ReadCompatListFile(std::FILE* fp, CompatList& list, std::int32_t& showWarning) {
-    TextStream stream{fp};
+    TextStream stream{fp, true};
     return ReadCompatList(CharSource{&GetTextChar, &stream}, list, showWarning);
 }
 

@@ -38,8 +38,9 @@ struct CharSource {
 // left alone otherwise.
 std::int32_t ReadCompatList(CharSource source, CompatList& list, std::int32_t& showWarning);
 
-// Reads an open text stream. A carriage return before a line feed is dropped
-// on every platform, as the Windows text mode does.
+// Reads an open text stream from its start. A carriage return before a line
+// feed is dropped on every platform, as the Windows text mode does, and one
+// UTF-8 byte-order mark (EF BB BF) at the very start is skipped.
 std::int32_t ReadCompatListFile(std::FILE* fp, CompatList& list, std::int32_t& showWarning);
 
 // True when a drive's name and revision match a row: the first 24 characters

@@ -89,20 +89,33 @@ TEST(CompatListReader, ReadsTenRowsAtMost) {
     }
 }
 
-// The list as the program opens it: a file, here with Windows line ends.
-TEST(CompatListReader, FileWithCrLfReadsLikeLf) {
-    const std::string text = "\"" + kModel24 + "\",\"A054.hex\",\"N\"\r\n\"M2\",\"B\r010.bin\",\"y\"\r\n";
-    std::FILE* fp = std::tmpfile();
-    ASSERT_NE(nullptr, fp);
-    std::fwrite(text.data(), 1, text.size(), fp);
-    std::rewind(fp);
-    CompatList list;
-    std::int32_t warn = kUntouched;
-    EXPECT_EQ(2, ReadCompatListFile(fp, list, warn));
-    std::fclose(fp);
-    EXPECT_EQ(kModel24, list.Model[0]);
-    EXPECT_STREQ("B\r010.bin", list.FirmwareFile[1]) << "a lone CR is a character of the name";
-    EXPECT_EQ(1, warn);
+// The list as the program opens it: a file, here with Windows line ends and
+// the byte-order mark that "UTF-8 with BOM" editors write.
+TEST(CompatListReader, FileWithCrLfAndByteOrderMark) {
+    const std::string rows = "\"" + kModel24 + "\",\"A054.hex\",\"N\"\r\n\"M2\",\"B\r010.bin\",\"y\"\r\n";
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct { const char* name; std::string text; std::int32_t rows; } cases[] = {
+        {"CR LF reads like LF", rows, 2},
+        {"one mark at the start is skipped", bom + rows, 2},
+        {"only one mark is skipped", bom + bom + rows, 0},
+        {"a cut mark is no row", "\xEF\xBB" + rows, 0},
+        {"a mark further down ends the list", rows.substr(0, rows.find('\n') + 1) + bom + rows.substr(rows.find('\n') + 1), 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::FILE* fp = std::tmpfile();
+        ASSERT_NE(nullptr, fp);
+        std::fwrite(c.text.data(), 1, c.text.size(), fp);
+        std::rewind(fp);
+        CompatList list;
+        std::int32_t warn = kUntouched;
+        EXPECT_EQ(c.rows, ReadCompatListFile(fp, list, warn));
+        std::fclose(fp);
+        if (c.rows != 2) continue;
+        EXPECT_EQ(kModel24, list.Model[0]);
+        EXPECT_STREQ("B\r010.bin", list.FirmwareFile[1]) << "a lone CR is a character of the name";
+        EXPECT_EQ(1, warn);
+    }
 }
 
 TEST(CompatRowMatches, ModelAndFirstRevisionCharacter) {
