@@ -1,5 +1,5 @@
-// VDriveExecuteCmd: the program's command-execution signature
-// (PFN_EXECUTE_CMD) served by a virtual drive, so that the engine and
+// VDriveExecuteCmd: the program's command-execution signature (that of
+// Platform::ExecuteCmd) served by a virtual drive, so that the engine and
 // discovery can be run against one. `entry.hDevice` is the
 // vdrive::VirtualDrive* to address (HID and TID are ignored); a null handle
 // is a drive that does not answer.

@@ -1,6 +1,6 @@
 // fgExecuteCmd: sends one SCSI command to one drive on either transport and
-// waits for it (Windows). See ScsiTypes.h for the flag values and the
-// function pointer type through which the engine and tests reach it.
+// waits for it (Windows). The engine and discovery reach it through
+// Platform::ExecuteCmd; ScsiTypes.h has the flag values.
 #pragma once
 
 #include "device/ScsiTypes.h"

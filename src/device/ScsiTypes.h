@@ -1,7 +1,6 @@
-// The one operation that sends a SCSI command, as a type, and the flag values
-// every caller shares. fgExecuteCmd is the real implementation (Windows); the
-// flashing engine and discovery take it through this pointer type so that
-// tests can put a virtual drive behind it.
+// The values every sender of a SCSI command shares: direction flags,
+// transports and the sense buffer's size. Commands themselves go through
+// Platform::ExecuteCmd.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +16,3 @@ constexpr std::uint8_t TransportAspi = 0;         // 9x family, WNASPI32
 constexpr std::uint8_t TransportPassThrough = 1;  // NT family, DeviceIoControl
 
 constexpr int kSenseBufferSize = 32;
-
-// Sends one command and waits for it. Returns 1 on success, 0 on failure;
-// `sense` (32 bytes) receives fixed-format sense data on the pass-through
-// transport and zeros otherwise.
-typedef int (*PFN_EXECUTE_CMD)(const DriveEntry& entry, std::uint8_t flags,
-                               std::uint32_t length, std::uint8_t* data,
-                               std::uint8_t cdbLength, const std::uint8_t* cdb,
-                               std::uint8_t transport, std::uint8_t* sense);

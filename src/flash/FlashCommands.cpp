@@ -11,9 +11,9 @@ CSumTrace& CSumTrace::Process() {
 
 bool CFlashEngine::Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                            const Cdb12& cdb, std::uint8_t* sense) {
-    const int result = m_platform.ExecuteCmd(Drive, flags, length, data,
+    const int result = m_platform.ExecuteCmd(m_Job.Drive, flags, length, data,
                                              static_cast<std::uint8_t>(cdb.size()),
-                                             cdb.data(), bUsePassThrough, sense);
+                                             cdb.data(), m_Job.bUsePassThrough, sense);
     // A drive may complete the transfer and still post a CHECK CONDITION; the
     // whole sense key byte must be clear for the step to count.
     return result == 1 && sense[2] == 0;

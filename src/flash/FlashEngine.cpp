@@ -7,35 +7,31 @@
 
 namespace {
 
-// Copies a fixed text field, always terminated, the rest zero: the image
-// check compares a fixed number of characters, so nothing left over from the
-// dialog's buffer may take part.
+// Makes a fixed text field of the job's copy safe: always terminated, the
+// rest zero. The image check compares a fixed number of characters, so
+// nothing left over from the dialog's buffer may take part.
 template <std::size_t N>
-void CopyText(char (&dst)[N], const char (&src)[N]) {
-    std::memset(dst, 0, N);
+void TerminateText(char (&text)[N]) {
     std::size_t n = 0;
-    while (n < N - 1 && src[n] != '\0') ++n;
-    std::memcpy(dst, src, n);
+    while (n < N - 1 && text[n] != '\0') ++n;
+    std::memset(text + n, 0, N - n);
 }
 
 }  // namespace
 
 CFlashEngine::CFlashEngine(const FlashJob& job, Platform& platform)
-    : Drive(job.Drive),
+    : m_Job(job),
       fpSum(nullptr),
       fpImage(nullptr),
       pBank{},
       byBank(0),
       wOffset(0),
       dwImageSize(0),
-      bHexImage(job.bHexImage),
       byRecordSum(0),
       wCheckSum(0),
       _wSecSum(0),
-      bUsePassThrough(job.bUsePassThrough),
       dwFileSize(0),
       dwFileOffset(0),
-      Hooks(job.Hooks),
       nSegments(0),
       bModelFound(0),
       bRevisionFound(0),
@@ -45,9 +41,9 @@ CFlashEngine::CFlashEngine(const FlashJob& job, Platform& platform)
       m_bReadStopped(false),
       m_pReadNext(m_readAhead),
       m_pReadEnd(m_readAhead) {
-    CopyText(szImagePath, job.szImagePath);
-    CopyText(szDriveText, job.szDriveText);
-    CopyText(szRevision, job.szRevision);
+    TerminateText(m_Job.szImagePath);
+    TerminateText(m_Job.szDriveText);
+    TerminateText(m_Job.szRevision);
     SetSumFilePath("sum.txt");
 }
 
@@ -69,15 +65,15 @@ void CFlashEngine::Run() {
     char text[100];
     std::snprintf(text, sizeof text, "%s",
                   ok ? "Please Restart Your Computer." : "Flashing is incorrect!!");
-    Hooks.CBShowMessage(text);
-    Hooks.CBShowStatus("");
+    m_Job.Hooks.CBShowMessage(text);
+    m_Job.Hooks.CBShowStatus("");
     ReleaseImageBuffer(true);
 }
 
 void CFlashEngine::ReportError(ErrorCode code) {
     char text[100];
     std::snprintf(text, sizeof text, "ERR: %s", ErrorMessages[code]);
-    Hooks.CBShowMessage(text);
+    m_Job.Hooks.CBShowMessage(text);
     CloseImageFile();
     // sum.txt stays open: the procedure writes its own closing line.
     ReleaseImageBuffer(false);
@@ -136,6 +132,6 @@ void CFlashEngine::ReportCommandFailure(char step, const std::uint8_t* sense,
     char text[100];
     std::snprintf(text, sizeof text, "Execute command error%c!! %2X/%2X/%2X", step, key, asc,
                   ascq);
-    Hooks.CBShowMessage(text);
+    m_Job.Hooks.CBShowMessage(text);
     CloseSumFile();
 }

@@ -1,5 +1,5 @@
 // CFlashEngine: one firmware upgrade of one drive, from image file to the
-// drive's save command. Built from a copy of the FlashJob and run once on
+// drive's save command. Holds its own copy of the FlashJob and is run once on
 // the worker thread; not shared between threads. Everything it shows goes
 // through the job's hooks, every command, wait and the image buffer through
 // the Platform it is given.
@@ -71,16 +71,10 @@ public:
     // The whole run: procedure, outcome line, status cleared, buffer given back.
     void Run();
 
-    // Flash procedure: true when the image was sent and saved.
-    bool fgUpgradeFirmware();
-
     // Image loading into the 1 MB buffer; answers a LoadOutcome. On
     // kLoadComplete and kLoadBufferFull the buffer stays held until Run,
     // ReportError or the destructor gives it back.
     int LoadImage();
-
-    // "ERR: <text>" to the log, closes the image file, gives the buffer back.
-    void ReportError(ErrorCode code);
 
     // Where the trace goes; "sum.txt" in the working directory by default.
     void SetSumFilePath(const char* path);
@@ -93,6 +87,19 @@ public:
     bool RevisionFound() const { return bRevisionFound != 0; }      // ".bin"
 
 private:
+    // --- The flash procedure, in its three steps ---------------------------
+    // True when the image was sent and saved.
+    bool fgUpgradeFirmware();
+    // Loads the image and checks it is this drive's; shows the "Check Sum".
+    bool fgLoadAndCheckImage();
+    // Every chunk of the image, each tried up to six times, then the header.
+    bool fgTransferImage(std::uint8_t* sense);
+    // The save command and the programming wait.
+    bool fgSaveAndWait(std::uint8_t* sense);
+
+    // "ERR: <text>" to the log, closes the image file, gives the buffer back.
+    void ReportError(ErrorCode code);
+
     // --- The four commands; each answers whether the drive took it ---------
     // Sent for the drive's sake only: always answers false, whatever the
     // drive did, and the procedure goes on regardless.
@@ -142,25 +149,22 @@ private:
 #endif
     int StopReading(ErrorCode code);
 
-    // --- The engine record, in the order the rest of the program knows it --
-    DriveEntry Drive;
-    char szImagePath[kPathSize];
-    char szDriveText[kDriveTextSize];
-    char szRevision[kRevisionTextSize];
+    // --- The engine record --------------------------------------------------
+    // The job as the worker handed it over (drive, image path, the dialog's
+    // drive and revision texts, image kind, hooks, transport), its texts
+    // made safe by the constructor.
+    FlashJob m_Job;
     std::FILE* fpSum;
     std::FILE* fpImage;
     std::uint8_t* pBank[kBankCount];  // the 32 KB banks of the image buffer
     std::uint8_t byBank;              // bank of the next chunk
     std::uint16_t wOffset;            // its offset in that bank
     std::uint32_t dwImageSize;
-    std::uint8_t bHexImage;
     std::uint8_t byRecordSum;         // ".hex": sum of the record's bytes so far
     std::uint16_t wCheckSum;          // what "Check Sum : %X" shows
     std::uint16_t _wSecSum;           // sum of the image bytes the drive holds
-    std::uint8_t bUsePassThrough;     // Transport: TransportPassThrough 1, TransportAspi 0
     std::uint32_t dwFileSize;
     std::uint32_t dwFileOffset;
-    UiHooks Hooks;
 
     // --- Load results ------------------------------------------------------
     std::uint32_t nSegments;      // ".hex" segment records met

@@ -29,12 +29,11 @@ bool CFlashEngine::CheckHexImage() {
     // beyond the buffer's end.
     const std::uint32_t banks = nSegments >= kBankCount / 2 - 1 ? kBankCount
                                                                  : 2 * nSegments + 2;
-    const auto* id = reinterpret_cast<const std::uint8_t*>(szDriveText);
+    const auto* id = reinterpret_cast<const std::uint8_t*>(m_Job.szDriveText);
     int matched = 0;
     bool found = false;
     for (std::uint32_t b = 0; b < banks; ++b) {
-        _wSecSum = ImageByteSum(pBank[b], kBankSize);
-        wCheckSum = static_cast<std::uint16_t>(wCheckSum + _wSecSum);
+        wCheckSum = static_cast<std::uint16_t>(wCheckSum + ImageByteSum(pBank[b], kBankSize));
         if (!found) found = ForwardMatch(pBank[b], kBankSize, id, kDriveIdLength, matched);
     }
     return found;
@@ -42,10 +41,13 @@ bool CFlashEngine::CheckHexImage() {
 
 bool CFlashEngine::fgUpgradeFirmware() {
     std::uint8_t sense[kSenseBufferSize] = {};
-    char text[100];
-
     (void)fgReadVendorBlock(sense);
+    // One sense buffer for the whole run: a failure names what the last
+    // command left in it.
+    return fgLoadAndCheckImage() && fgTransferImage(sense) && fgSaveAndWait(sense);
+}
 
+bool CFlashEngine::fgLoadAndCheckImage() {
     wCheckSum = 0;
     dwFileSize = 0;
     dwFileOffset = 0;
@@ -65,22 +67,27 @@ bool CFlashEngine::fgUpgradeFirmware() {
 
     wCheckSum = 0;
     bool imageFits;
-    if (bHexImage != 0) {
+    if (m_Job.bHexImage != 0) {
         imageFits = CheckHexImage();
     } else {
         wCheckSum = _wSecSum;
         imageFits = bModelFound != 0 && bRevisionFound != 0;
     }
     if (!imageFits) {
-        Hooks.CBShowMessage("It is an incorrect firmware version!");
+        m_Job.Hooks.CBShowMessage("It is an incorrect firmware version!");
         return false;
     }
 
+    char text[100];
     std::snprintf(text, sizeof text, "Check Sum : %X", static_cast<unsigned>(wCheckSum));
-    Hooks.CBShowMessage(text);
-    Hooks.CBShowStatus("Updating.....");
-    Hooks.CBSetProgress(0);
-    Hooks.CBShowMessage("Please wait a minute.....");
+    m_Job.Hooks.CBShowMessage(text);
+    return true;
+}
+
+bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
+    m_Job.Hooks.CBShowStatus("Updating.....");
+    m_Job.Hooks.CBSetProgress(0);
+    m_Job.Hooks.CBShowMessage("Please wait a minute.....");
 
     std::uint32_t sent = 0;     // S: bytes sent
     std::uint32_t address = 0;  // A: image address of the next chunk
@@ -88,7 +95,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
     byBank = 0;
     _wSecSum = 0;
 
-    if (bHexImage != 0) {
+    if (m_Job.bHexImage != 0) {
         // Send whole 64 KB segments: up to the end of the segment the data
         // ends in, plus one more when it ends on a segment's last byte. The
         // buffer's end bounds it; nothing lies beyond.
@@ -98,11 +105,11 @@ bool CFlashEngine::fgUpgradeFirmware() {
 
     fpSum = std::fopen(m_szSumPath, "a");
     SumPrintf("Model Name : %.*s HID : %d TID : %d Ver.: %.*s\n",
-              static_cast<int>(sizeof Drive.ModelName), Drive.ModelName, Drive.HID, Drive.TID,
-              static_cast<int>(sizeof Drive.Revision), Drive.Revision);
+              static_cast<int>(sizeof m_Job.Drive.ModelName), m_Job.Drive.ModelName, m_Job.Drive.HID,
+              m_Job.Drive.TID, static_cast<int>(sizeof m_Job.Drive.Revision), m_Job.Drive.Revision);
 
     while (sent < dwImageSize) {
-        if (Hooks.CBIfTerminated() != 0) {
+        if (m_Job.Hooks.CBIfTerminated() != 0) {
             ReportError(kErrTerminateUpgrade);
             SumPrintf("CBIfTerminated failed!!\n");
             CloseSumFile();
@@ -121,7 +128,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
             ReportCommandFailure('A', sense, true);
             return false;
         }
-        Hooks.CBSetProgress(5);
+        m_Job.Hooks.CBSetProgress(5);
         address += kChunkSize;
         sent += kChunkSize;
         wOffset = static_cast<std::uint16_t>(wOffset + kChunkSize);
@@ -129,7 +136,7 @@ bool CFlashEngine::fgUpgradeFirmware() {
             wOffset = 0;
             ++byBank;
         }
-        Hooks.CBSetProgress(10);
+        m_Job.Hooks.CBSetProgress(10);
     }
     SumPrintf("Finished : fgWriteOneFlashCmdData()\n");
 
@@ -138,8 +145,11 @@ bool CFlashEngine::fgUpgradeFirmware() {
         return false;
     }
     SumPrintf("Finished : fgWriteHeader()\n");
-    Hooks.CBSetProgress(15);
+    m_Job.Hooks.CBSetProgress(15);
+    return true;
+}
 
+bool CFlashEngine::fgSaveAndWait(std::uint8_t* sense) {
     if (!fgDownloadSave(sense)) {
         ReportCommandFailure('C', sense, false);
         return false;
@@ -147,24 +157,24 @@ bool CFlashEngine::fgUpgradeFirmware() {
 
     // The drive programs its flash now and answers nothing meanwhile.
     for (int i = 0; i < kProgrammingSteps; ++i) {
-        Hooks.CBSetProgress(20 + 3 * i);
+        m_Job.Hooks.CBSetProgress(20 + 3 * i);
         m_platform.Sleep(kProgrammingStepMs);
     }
     SumPrintf("I will in fgTestUnitReadyComplete()\n");
     m_platform.Sleep(kSettleMs);
     m_platform.Sleep(kFinalMs);
-    Hooks.CBSetProgress(90);
+    m_Job.Hooks.CBSetProgress(90);
 
     // The drive now reports a new revision; what the dialog showed is stale.
-    Hooks.CBSetDriveName("");
-    Hooks.CBSetRevision("");
+    m_Job.Hooks.CBSetDriveName("");
+    m_Job.Hooks.CBSetRevision("");
 
-    if (Hooks.CBIfTerminated() != 0) {
+    if (m_Job.Hooks.CBIfTerminated() != 0) {
         // Too late to stop anything: the drive has saved. Noted, not failed.
         ReportError(kErrTerminateUpgrade);
         SumPrintf("2: CBIfTerminated()\n");
     }
     CloseSumFile();
-    Hooks.CBSetProgress(100);
+    m_Job.Hooks.CBSetProgress(100);
     return true;
 }

@@ -73,7 +73,7 @@ int CFlashEngine::StopReading(ErrorCode code) {
 bool CFlashEngine::SkipTo(char c) {
     if (m_bReadStopped) return false;
     const int wanted = static_cast<unsigned char>(c) & 0x7F;
-    const PFN_CB_TERMINATED terminated = Hooks.CBIfTerminated;
+    const PFN_CB_TERMINATED terminated = m_Job.Hooks.CBIfTerminated;
     for (;;) {
         // Through the read-ahead in place; the abort hook is asked after
         // each character read, the wanted one included.
@@ -101,7 +101,7 @@ bool CFlashEngine::SkipTo(char c) {
 
 int CFlashEngine::ReadNibble() {
     if (m_bReadStopped) return -1;
-    if (Hooks.CBIfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
+    if (m_Job.Hooks.CBIfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
     const int ch = NextImageChar();
     const std::uint8_t v = ch < 0 ? kNotDigit : kNibbles.value[ch & 0x7F];
     if (v == kNotDigit) return StopReading(kErrFormatMismatch);
@@ -118,7 +118,7 @@ inline int CFlashEngine::ReadByte() {
         // Both digits are in the read-ahead, as they are for all but a few
         // bytes of a file: read them in place.
         ErrorCode failure;
-        value = ReadDigitPair(Hooks.CBIfTerminated, m_pReadNext, failure);
+        value = ReadDigitPair(m_Job.Hooks.CBIfTerminated, m_pReadNext, failure);
         if (value < 0) return StopReading(failure);
         m_pReadNext += 2;
     } else {
@@ -140,9 +140,9 @@ int CFlashEngine::LoadImage() {
     m_pReadNext = m_pReadEnd = m_readAhead;
 
     int outcome;
-    if (bHexImage != 0) {
+    if (m_Job.bHexImage != 0) {
         outcome = kLoadUnreadable;
-        fpImage = std::fopen(szImagePath, "r");
+        fpImage = std::fopen(m_Job.szImagePath, "r");
         if (fpImage == nullptr) {
             ReportError(kErrOpenImageFile);
         } else if (!ObtainImageBuffer()) {
@@ -194,7 +194,7 @@ int CFlashEngine::LoadHexRecords() {
                 // and stored in place, with the reading state in registers:
                 // this loop is nearly the whole load. The loop below takes
                 // the rest, byte by byte.
-                const PFN_CB_TERMINATED terminated = Hooks.CBIfTerminated;
+                const PFN_CB_TERMINATED terminated = m_Job.Hooks.CBIfTerminated;
                 const std::uint8_t* p = m_pReadNext;
                 const std::uint64_t inPlace = std::min<std::uint64_t>(
                     {static_cast<std::uint64_t>(count), static_cast<std::uint64_t>(m_pReadEnd - p) / 2,
@@ -249,7 +249,7 @@ int CFlashEngine::LoadHexRecords() {
 }
 
 int CFlashEngine::LoadBinBanks() {
-    fpImage = std::fopen(szImagePath, "rb");
+    fpImage = std::fopen(m_Job.szImagePath, "rb");
     if (fpImage == nullptr) {
         ReportError(kErrOpenImageFile);
         return kLoadUnreadable;
@@ -291,10 +291,10 @@ int CFlashEngine::LoadBinBanks() {
     _wSecSum = ImageByteSum(pBank[0], kImageBufferSize);
     int modelCount = 0, revisionCount = 0;
     bModelFound = ForwardMatch(pBank[0], kImageBufferSize,
-                               reinterpret_cast<const std::uint8_t*>(szDriveText),
+                               reinterpret_cast<const std::uint8_t*>(m_Job.szDriveText),
                                kDriveIdLength, modelCount) ? 1 : 0;
     bRevisionFound = ForwardMatch(pBank[0], kImageBufferSize,
-                                  reinterpret_cast<const std::uint8_t*>(szRevision),
+                                  reinterpret_cast<const std::uint8_t*>(m_Job.szRevision),
                                   kRevisionMatchLength, revisionCount) ? 1 : 0;
     return outcome;
 }
