@@ -1,14 +1,133 @@
 // wnaspi32.dll through its two entry points, as an initiator sees it:
 // adapters, device types, refused requests, pending and immediate
 // completion, sense data, configured faults, and the record it leaves.
-// (The program's own discovery and flashing over it: ProgramPathTest.)
-#include <cstdio>
+// Each test writes a drive list into a scratch folder and loads the built
+// layer from its build path with the list named in MARROWFIN_VDRIVES; every
+// load gets a fresh copy of the layer (the previous one is waited out until
+// the module is really gone), so no drive state leaks.
+#include <windows.h>
 
-#include "LayerFixture.h"
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/AspiDefs.h"
+#include "device/ScsiTypes.h"
 
 namespace {
 
-using namespace aspitest;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// WRITE BUFFER mode 6 of `length` bytes at `offset`.
+std::vector<std::uint8_t> ChunkCdb(std::uint32_t offset, std::uint32_t length) {
+    const auto b = [](std::uint32_t v, int shift) { return static_cast<std::uint8_t>(v >> shift); };
+    return {0x3B, 0x06, 0x00, b(offset, 16), b(offset, 8), b(offset, 0), b(length, 16), b(length, 8), b(length, 0)};
+}
+
+class AspiLayerTest : public ::testing::Test {
+protected:
+    AspiLayerTest() {
+        char temp[MAX_PATH], name[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetTempFileNameA(temp, "asp", 0, name);  // creates a file: make it a folder
+        DeleteFileA(name);
+        CreateDirectoryA(name, nullptr);
+        m_dir = name;
+        for (char& c : m_dir)
+            if (c == '\\') c = '/';
+        SetEnvironmentVariableA("MARROWFIN_VDRIVES", ConfigPath().c_str());
+    }
+    ~AspiLayerTest() override {
+        Unload();
+        SetEnvironmentVariableA("MARROWFIN_VDRIVES", nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+
+    std::string ConfigPath() const { return m_dir + "/vdrives.txt"; }
+    std::string RecordPath() const { return m_dir + "/record.txt"; }
+    std::string InDir(const std::string& name) const { return m_dir + "/" + name; }
+
+    // Writes the list with a record line into the scratch folder and loads the layer.
+    void Load(const std::string& config) {
+        std::ofstream(ConfigPath(), std::ios::binary) << config << "\nrecord \"" + RecordPath() + "\"\n";
+        LoadLayer();
+    }
+    void LoadLayer() {
+        Unload();
+        m_module = LoadLibraryA(WNASPI32_DLL_PATH);
+        ASSERT_NE(nullptr, m_module) << "cannot load " << WNASPI32_DLL_PATH << ", error " << GetLastError();
+        supportInfo = reinterpret_cast<PFN_GETASPI32SUPPORTINFO>(
+            reinterpret_cast<void*>(GetProcAddress(m_module, "GetASPI32SupportInfo")));
+        send = reinterpret_cast<PFN_SENDASPI32COMMAND>(
+            reinterpret_cast<void*>(GetProcAddress(m_module, "SendASPI32Command")));
+        ASSERT_NE(nullptr, supportInfo);
+        ASSERT_NE(nullptr, send);
+    }
+    // A worker that has just signalled its last request may still hold the
+    // module for a moment; the next load must get a fresh copy.
+    void Unload() {
+        if (m_module == nullptr) return;
+        FreeLibrary(m_module);
+        m_module = nullptr;
+        for (int i = 0; i < 5000 && GetModuleHandleA(WNASPI32_DLL_PATH) != nullptr; ++i) Sleep(1);
+        ASSERT_EQ(nullptr, GetModuleHandleA(WNASPI32_DLL_PATH)) << "layer still loaded";
+    }
+
+    // A request as the program builds it: 12-byte CDB (zero-filled), 14 sense bytes.
+    SRB_ExecSCSICmd Exec(std::uint8_t ha, std::uint8_t target, const std::vector<std::uint8_t>& cdb,
+                         std::uint8_t flags, std::uint8_t* data, std::uint32_t length) {
+        SRB_ExecSCSICmd srb{};
+        srb.SRB_Cmd = SC_EXEC_SCSI_CMD;
+        srb.SRB_HaId = ha;
+        srb.SRB_Target = target;
+        srb.SRB_Flags = flags;
+        srb.SRB_BufLen = length;
+        srb.SRB_BufPointer = data;
+        srb.SRB_SenseLen = SENSE_LEN;
+        srb.SRB_CDBLen = 12;
+        std::copy(cdb.begin(), cdb.end(), srb.CDBByte);
+        return srb;
+    }
+
+    // Sends with a completion event, which either completion path signals, and
+    // answers the final status; `returned` receives what SendASPI32Command answered.
+    std::uint8_t SendAndWait(SRB_ExecSCSICmd& srb, std::uint32_t* returned = nullptr) {
+        HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
+        srb.SRB_PostProc = event;
+        const std::uint32_t answer = send(&srb);
+        if (returned != nullptr) *returned = answer;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 5000)) << "completion event never signalled";
+        CloseHandle(event);
+        return srb.SRB_Status;
+    }
+
+    PFN_GETASPI32SUPPORTINFO supportInfo = nullptr;
+    PFN_SENDASPI32COMMAND send = nullptr;
+
+private:
+    std::string m_dir;
+    HMODULE m_module = nullptr;
+};
 
 constexpr char kDrives[] =
     "adapter 0 targets=4 align=0F name=\"HA ZERO\"\n"
@@ -22,8 +141,6 @@ constexpr char kDrives[] =
     "fault 1 1 chunk offset=32 times=3 sense=03/0C/00\n";
 
 const std::vector<std::uint8_t> kInquiryCdb = {0x12, 0, 0, 0, 36};
-
-class AspiLayerTest : public LayerFixture {};
 
 // Bad lines are left out, each noted in the record with its line number.
 TEST_F(AspiLayerTest, SupportInfoCountsAdaptersAndTheRecordNotesBadLines) {
@@ -163,8 +280,8 @@ TEST_F(AspiLayerTest, CheckConditionGivesErrorAndBoundedSense) {
 TEST_F(AspiLayerTest, RecordShowsEveryCommandAndTheSavedImage) {
     Load("adapter 0\ndrive 0 0 \"V\" \"P\" \"R\" notready=0\nfault 0 0 vanish after=5\n");
     const Bytes image = {'f', 'o', 'o', 'b', 'a', 'r'};  // sum 0279h, FNV-1a BF9CF968h
-    Bytes chunk = image, header = HeaderFor(image), scratch(4096);
-    header[31] = 0x78;  // off by one
+    Bytes chunk = image, header(32, 0), scratch(4096);
+    header[30] = 0x02, header[31] = 0x78;  // off by one
     std::uint8_t data[36] = {};
     SRB_ExecSCSICmd requests[] = {Exec(0, 0, ChunkCdb(32, 6), SRB_DIR_OUT, chunk.data(), 6),
                                   Exec(0, 0, ChunkCdb(0, 32), SRB_DIR_OUT, header.data(), 32),

@@ -65,7 +65,8 @@ TEST_F(ToolTipTest, MeasuresTheWidestLineAndEveryLineFeedAtCreateOrSetText) {
         CControlToolTip before{tp}, after{tp};
         before.SetText(row.text.c_str());
         EXPECT_EQ(Box(before.GetTextRect()), Box({0, 0, 0, 0}));  // measured at Create
-        ASSERT_TRUE(before.Create(owner) == 1 && after.Create(owner) == 1);
+        ASSERT_EQ(before.Create(owner), 1);
+        ASSERT_EQ(after.Create(owner), 1);
         after.SetText(row.text.c_str());
         for (auto* t : {&before, &after}) EXPECT_EQ(Box(t->GetTextRect()), Box({0, 0, row.width + 4, row.height + 4}));
     }
@@ -136,15 +137,18 @@ TEST_F(ToolTipTest, CreateReplacesThePopupTextChangesFollowItAndDestroyEndsIt) {
     ASSERT_EQ(tip.Create(sibling), 1);
     HWND old = tip.GetSafeHwnd();
     ASSERT_EQ(tip.Create(owner), 1);
-    EXPECT_TRUE(!IsWindow(old) && tip.GetOwner() == owner);
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_EQ(owner, tip.GetOwner());
     const HWND h = tip.GetSafeHwnd();  // a bordered, unowned, topmost tool window
     EXPECT_EQ(GetWindowLongA(h, GWL_STYLE) & ~WS_CLIPSIBLINGS, LONG(WS_POPUP | WS_BORDER));  // the system adds it
-    EXPECT_TRUE(GetWindowLongA(h, GWL_EXSTYLE) == 0x88 && GetAncestor(h, GA_PARENT) == GetDesktopWindow() &&
-                !GetWindow(h, GW_OWNER));
+    EXPECT_EQ(GetWindowLongA(h, GWL_EXSTYLE), 0x88);
+    EXPECT_EQ(GetAncestor(h, GA_PARENT), GetDesktopWindow());
+    EXPECT_EQ(GetWindow(h, GW_OWNER), nullptr);
     WNDCLASSA wc = {};
-    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "ControlToolTip", &wc) && wc.style == 0x0808u &&
-                wc.hbrBackground == reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1) &&
-                wc.hCursor == LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "ControlToolTip", &wc));
+    EXPECT_EQ(wc.style, 0x0808u);
+    EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_INFOBK + 1));
+    EXPECT_EQ(wc.hCursor, LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
     Arm(), Tick(tip);  // the pointer is over the new owner, not the old one
     EXPECT_FALSE(Shown(tip));  // an empty text never shows
     tip.SetText("a"), Tick(tip);
@@ -154,10 +158,15 @@ TEST_F(ToolTipTest, CreateReplacesThePopupTextChangesFollowItAndDestroyEndsIt) {
     tip.SetText("");
     EXPECT_FALSE(Shown(tip));
     old = tip.GetSafeHwnd();
-    EXPECT_TRUE(tip.Destroy() && !IsWindow(old) && !tip.GetSafeHwnd() && !tip.GetOwner() && tip.Destroy());
+    EXPECT_TRUE(tip.Destroy());
+    EXPECT_FALSE(IsWindow(old));
+    EXPECT_EQ(tip.GetSafeHwnd(), nullptr);
+    EXPECT_EQ(tip.GetOwner(), nullptr);
+    EXPECT_TRUE(tip.Destroy()) << "a second Destroy";
     old = nullptr;
     if (CControlToolTip scoped{tp}; scoped.Create(owner)) old = scoped.GetSafeHwnd();  // ended with the object
-    EXPECT_TRUE(old && !IsWindow(old));
+    ASSERT_NE(old, nullptr);
+    EXPECT_FALSE(IsWindow(old));
 }
 
 }  // namespace

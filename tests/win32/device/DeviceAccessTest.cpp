@@ -79,16 +79,23 @@ TEST_F(PassThrough, RequestRecordAndDataForEachDirectionThroughAnAlignedBounceBu
         for (int i = 0; i < 100; ++i) data[i] = before[i] = static_cast<std::uint8_t>(i), back[i] = 0x40 + i;
         ASSERT_EQ(1, Run(c.flags, sizeof data, data));
         const auto& call = fake.calls.back();
-        EXPECT_TRUE(call.h == entry.hDevice && call.code == 0x4D014 && call.in == call.out && call.overlappedNull);
-        EXPECT_TRUE(call.inLength == 44 && call.outLength == 80);
+        EXPECT_EQ(entry.hDevice, call.h);
+        EXPECT_EQ(0x4D014u, call.code);
+        EXPECT_EQ(call.in, call.out);
+        EXPECT_TRUE(call.overlappedNull);
+        EXPECT_EQ(44u, call.inLength);
+        EXPECT_EQ(80u, call.outLength);
         const PassThroughRecord want = Record(3, 5, 12, c.dataIn, 100, 65535, sent.Spt.DataBuffer, kCdb);
         EXPECT_EQ(0, std::memcmp(&want, &sent, sizeof want));
-        EXPECT_TRUE(!(c.flags & SRB_DIR_OUT) || before == sentData) << "data sent";
+        if (c.flags & SRB_DIR_OUT) {
+            EXPECT_EQ(before, sentData) << "data sent";
+        }
         EXPECT_EQ(c.dataIn ? back : before, Bytes(data, data + 100));
         const auto raw = reinterpret_cast<std::uintptr_t>(fake.lastBounce);
         const auto at = reinterpret_cast<std::uintptr_t>(sent.Spt.DataBuffer);
         EXPECT_EQ(0u, at & c.mask);
-        EXPECT_TRUE(at >= raw && at + 100 <= raw + 100 + c.mask && (c.mask || at == raw)) << "outside the allocation";
+        EXPECT_GE(at, raw) << "before the allocation";
+        EXPECT_LE(at - raw, c.mask) << "past the room the allocation has for alignment";
     }
 }
 
@@ -272,12 +279,12 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
     }
 }
 
-// The ASPI layer: adapters with their SRB_Status and target count (HA_Unique
-// byte 3); targets below `drives` are CD-ROM drives, the others answer that
-// there is no device. What a target's answers make of it is looked at against
-// the virtual layer (tests/win32/aspi).
+// The ASPI layer: adapters with their SRB_Status, alignment mask and target
+// count (HA_Unique bytes 0 and 3); targets below `drives` are CD-ROM drives,
+// the others answer that there is no device. Target 1 of adapter 2 answers
+// INQUIRY as a unit that is not connected (25h).
 struct Adapter {
-    std::uint8_t status, targets, drives;
+    std::uint8_t status, targets, drives, align = 0;
 };
 std::vector<Adapter> g_adapters;
 std::uint32_t g_supportInfo;
@@ -288,23 +295,27 @@ std::uint32_t ASPI_CALL SupportInfo() { return g_supportInfo; }
 std::uint32_t ASPI_CALL Send(void* p) {
     auto* h = static_cast<std::uint8_t*>(p);  // SRB_Cmd, SRB_Status, SRB_HaId; the target at 8
     const Adapter& a = g_adapters.at(h[2]);
-    if (h[0] == SC_HA_INQUIRY) return static_cast<SRB_HAInquiry*>(p)->HA_Unique[3] = a.targets, h[1] = a.status;
+    if (h[0] == SC_HA_INQUIRY) {
+        auto* srb = static_cast<SRB_HAInquiry*>(p);
+        srb->HA_Unique[0] = a.align, srb->HA_Unique[3] = a.targets;
+        return h[1] = a.status;
+    }
     if (h[0] == SC_GET_DEV_TYPE) {
         g_probed += std::to_string(h[2]) + std::to_string(h[8]) + " ";
         static_cast<SRB_GDEVBlock*>(p)->SRB_DeviceType = DTYPE_CDROM;
         return h[1] = h[8] < a.drives ? SS_COMP : SS_NO_DEVICE;
     }
-    std::memcpy(static_cast<SRB_ExecSCSICmd*>(p)->SRB_BufPointer, Inquiry(0x05).data(), 36);
+    std::memcpy(static_cast<SRB_ExecSCSICmd*>(p)->SRB_BufPointer, Inquiry(h[2] == 2 && h[8] == 1 ? 0x25 : 0x05).data(), 36);
     return h[1] = SS_COMP;
 }
 
 // Adapters that do not answer SS_COMP are skipped, one that leaves the target
-// count at 0 gets targets 0 and 1, and a full table ends the scan.
+// count at 0 gets targets 0 and 1, a unit that is not connected is left out,
+// and a full table ends the scan. Entries are "<ha>:<target>/<align mask>".
 TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
     const struct { std::uint32_t support; std::vector<Adapter> adapters; const char *probed, *entries; } cases[] = {
-        {0x0100, {{SS_ERR, 4, 4}, {SS_COMP, 0, 3}, {SS_COMP, 3, 1}}, "10 11 20 21 22 ", "1:0 1:1 2:0 "},
-        {0x0100, {{SS_COMP, 16, 9}}, "00 01 02 03 04 05 06 07 ", "0:0 0:1 0:2 0:3 0:4 0:5 0:6 0:7 "},
-        {0x0100, {{SS_COMP, 16, 16}}, "00 01 02 03 04 05 06 07 ", "0:0 0:1 0:2 0:3 0:4 0:5 0:6 0:7 "},
+        {0x0100, {{SS_ERR, 4, 4}, {SS_COMP, 0, 3, 0x0F}, {SS_COMP, 3, 2}}, "10 11 20 21 22 ", "1:0/15 1:1/15 2:0/0 "},
+        {0x0100, {{SS_COMP, 16, 9, 1}}, "00 01 02 03 04 05 06 07 ", "0:0/1 0:1/1 0:2/1 0:3/1 0:4/1 0:5/1 0:6/1 0:7/1 "},
         {0xE800, {{SS_COMP, 16, 9}}, "", ""},  // the layer is not ready
     };
     for (const auto& c : cases) {
@@ -321,8 +332,9 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
         std::string entries;
         for (int i = 0; i < table.nCount; ++i) {
             const DriveEntry& e = *table.pEntries[i];
-            entries += std::to_string(e.HID) + ":" + std::to_string(e.TID) + " ";
-            EXPECT_TRUE(e.hDevice == nullptr && std::strcmp("ACME    CD-ROM          ", e.ModelName) == 0);
+            entries += std::to_string(e.HID) + ":" + std::to_string(e.TID) + "/" + std::to_string(e.AlignMask) + " ";
+            EXPECT_EQ(nullptr, e.hDevice);
+            EXPECT_STREQ("ACME    CD-ROM          ", e.ModelName);
         }
         EXPECT_EQ(c.entries, entries);
         ReleaseDrives(platform, table);
