@@ -1,5 +1,5 @@
 // The three ways of finding drives and the entry allocation they share.
-// Internal to device access; DiscoverDrives (DriveTable.cpp) picks one.
+// Internal to device access; DiscoverDrives (DriveDiscovery.cpp) picks one.
 #pragma once
 
 #include "device/DriveEntry.h"

@@ -1,13 +1,8 @@
 // The engine's four commands: each sent through the Platform to the job's
 // drive on the job's transport, the chunks and the header traced into
-// sum.txt. The running total of that trace belongs to the process.
+// sum.txt.
 #include "device/ScsiTypes.h"
 #include "flash/FlashEngine.h"
-
-CSumTrace& CSumTrace::Process() {
-    static CSumTrace s_process;
-    return s_process;
-}
 
 bool CFlashEngine::Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                            const Cdb12& cdb, std::uint8_t* sense) {

@@ -1,4 +1,4 @@
-// DriveTable lifetime: entry allocation, the discovery switch and release.
+// DiscoverDrives and ReleaseDrives: entry allocation, the discovery switch and release.
 #include <windows.h>
 
 #include "device/DiscoveryPaths.h"
