@@ -221,59 +221,52 @@ TEST(VirtualDrive, SaveProgramsTheImageThenStaysNotReadyAndStartsOver) {
     EXPECT_EQ(h.drive->SavedImage(), shorter);
 }
 
-// A chunk fault hits only its offset, the given number of times; the failed
-// attempts store nothing but are recorded, in order, with their data digest.
-TEST(VirtualDrive, ChunkFaultFailsItsOffsetGivenTimesAndIsRecorded) {
-    Harness h;
-    h.drive->SetFaults(FaultPlan().FailChunkAt(4128, 2, kMedium));
-    EXPECT_TRUE(h.Write(32, {'f', 'o', 'o', 'b', 'a', 'r'}).IsGood());
-    EXPECT_EQ(h.Write(4128, Bytes(4096, 1)).GetSense(), kMedium);
-    EXPECT_EQ(h.Write(4128, Bytes(4096, 1)).GetSense(), kMedium);
-    EXPECT_EQ(h.drive->ImageExtent(), 38u) << "failed chunk was stored";
-    EXPECT_TRUE(h.Write(4128, Bytes(4096, 1)).IsGood());
-    EXPECT_TRUE(h.Inquiry().IsGood());
-
-    const CommandLog log = h.drive->Log();
-    ASSERT_EQ(log.Size(), 5u);
-    const CommandRecord& foobar = log[0];
-    EXPECT_EQ(foobar.number, 1u);
-    EXPECT_EQ(foobar.cdb, (std::array<std::uint8_t, 16>{0x3B, 0x06, 0, 0, 0, 32, 0, 0, 6}));
-    EXPECT_EQ(foobar.outBytes, 6u);
-    EXPECT_EQ(foobar.outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
-    EXPECT_EQ(foobar.outSum, 0x0279);       // 102 + 111 + 111 + 98 + 97 + 114
-    EXPECT_EQ(log[1].outcome, Outcome::CheckCondition);
-    EXPECT_EQ(log[1].sense, kMedium);
-    EXPECT_EQ(log[1].outSum, 4096u);
-    EXPECT_EQ(log[4].inBytes, 36u);
-    const auto chunks = log.Chunks();
-    ASSERT_EQ(chunks.size(), 4u);
-    EXPECT_TRUE(chunks[2].offset == 4128 && chunks[2].length == 4096 && chunks[2].outcome == Outcome::CheckCondition);
-    EXPECT_EQ(log.AcceptedChunks().size(), 2u);
-}
-
-// Plans combine; every command counts towards a command number; an injected
-// fault outranks NOT READY; a vanished drive fails at transport level: no
-// status, no sense, no data.
-TEST(VirtualDrive, PlansCombineAndAVanishedDriveFailsAtTransportLevel) {
+// Plans combine; every command counts towards a command number; a failed
+// chunk attempt stores nothing but is recorded with its data digest; an
+// injected fault outranks NOT READY; a vanished drive fails at transport
+// level: no status, no sense, no data.
+TEST(VirtualDrive, PlansCombineFailedAttemptsAreRecordedAndAVanishedDriveFailsAtTransportLevel) {
     DriveConfig config = DriveConfig::Optical("VENDOR  PRODUCT-NAME-16C", "A054");
-    config.faults.FailChunkAt(32, 2, kMedium).FailCommand(6, kHardware).VanishAfter(7);
+    config.faults.FailChunkAt(32, 2, kMedium).FailCommand(7, kHardware).VanishAfter(8);
     Harness h(config);
-    const Bytes image = Pattern(4096, 6);
-    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);         // 1
+    const Bytes image = {'f', 'o', 'o', 'b', 'a', 'r'};  // sum 102 + 111 + 111 + 98 + 97 + 114 = 0279h
+    EXPECT_TRUE(h.Inquiry().IsGood());                         // 1
     EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);         // 2
-    EXPECT_TRUE(h.Write(32, image).IsGood());                  // 3
-    EXPECT_TRUE(h.Write(0, Header(Sum(image))).IsGood());      // 4
-    EXPECT_TRUE(h.Save().IsGood());                            // 5, now programming
-    EXPECT_EQ(h.Inquiry().GetSense(), kHardware);              // 6
-    EXPECT_EQ(h.Inquiry().GetSense(), kBecomingReady);  // 7
-    for (int i = 8; i <= 9; ++i) {
+    EXPECT_EQ(h.Write(32, image).GetSense(), kMedium);         // 3
+    EXPECT_EQ(h.drive->ImageExtent(), 0u) << "a refused chunk was stored";
+    EXPECT_TRUE(h.Write(32, image).IsGood());                  // 4
+    EXPECT_TRUE(h.Write(0, Header(0x0279)).IsGood());          // 5
+    EXPECT_TRUE(h.Save().IsGood());                            // 6, now programming
+    EXPECT_EQ(h.Inquiry().GetSense(), kHardware);              // 7
+    EXPECT_EQ(h.Inquiry().GetSense(), kBecomingReady);         // 8
+    for (int i = 9; i <= 10; ++i) {
         Bytes data(36, 0xFF);
         const Result r = h.Run(kInquiry36, SRB_DIR_IN, data);
-        EXPECT_TRUE(r.transportFailure && !r.IsGood() && !r.IsCheckCondition()) << i;
+        EXPECT_TRUE(r.transportFailure) << i;
+        EXPECT_FALSE(r.IsGood()) << i;
+        EXPECT_FALSE(r.IsCheckCondition()) << i;
         EXPECT_EQ(r.senseData, (std::array<std::uint8_t, kSenseLength>{})) << i;
         EXPECT_EQ(data, Bytes(36, 0xFF)) << i;
     }
-    EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::TransportFailure), 2u);
+
+    const CommandLog log = h.drive->Log();
+    ASSERT_EQ(log.Size(), 10u);
+    EXPECT_EQ(log.CountOutcome(Outcome::TransportFailure), 2u);
+    EXPECT_EQ(log[0].inBytes, 36u);
+    const CommandRecord& refused = log[1];
+    EXPECT_EQ(refused.number, 2u);
+    EXPECT_EQ(refused.cdb, (std::array<std::uint8_t, 16>{0x3B, 0x06, 0, 0, 0, 32, 0, 0, 6}));
+    EXPECT_EQ(refused.outcome, Outcome::CheckCondition);
+    EXPECT_EQ(refused.sense, kMedium);
+    EXPECT_EQ(refused.outBytes, 6u);
+    EXPECT_EQ(refused.outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
+    EXPECT_EQ(refused.outSum, 0x0279);
+    const auto chunks = log.Chunks();  // the header included
+    ASSERT_EQ(chunks.size(), 4u);
+    EXPECT_EQ(chunks[1].offset, 32u);
+    EXPECT_EQ(chunks[1].length, 6u);
+    EXPECT_EQ(chunks[1].outcome, Outcome::CheckCondition);
+    EXPECT_EQ(log.AcceptedChunks().size(), 2u);
 }
 
 // Both transports clear sense bytes 0..15 first; only pass-through copies
