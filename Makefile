@@ -9,7 +9,7 @@ FUZZ    := build/fuzz
 # make fuzz FUZZ_SECONDS=600 runs each target that long; make test runs each for 20 s.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps native win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 demo bench clean
+.PHONY: all deps native win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 test-dist dist demo bench clean
 
 all: native win32
 
@@ -41,7 +41,16 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	tools/fuzz.sh $(FUZZ)/fuzz 20
 
-test: test-native test-win32 fuzz-smoke
+test: test-native test-win32 fuzz-smoke test-dist
+
+# The release package, dist/MARROWFIN-<version>-win32.zip, from its own
+# Release tree; test-dist builds it again from a copy elsewhere and compares.
+DIST := build/dist
+dist: deps
+	JOBS=$(JOBS) tools/dist/dist.sh $(CURDIR) $(CURDIR)/$(DIST) $(CURDIR)/dist
+
+test-dist: dist
+	JOBS=$(JOBS) tools/dist/check-repro.sh $(CURDIR) $(CURDIR)/$(DIST) $(CURDIR)/dist
 
 demo: win32
 	tools/demo.sh $(CURDIR)/$(WIN32)
@@ -55,4 +64,4 @@ bench: deps
 	WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n" $(WIN32)/wine-run.sh $(WIN32)/tools/bench/wine/upgrade_bench.exe
 
 clean:
-	rm -rf build demo
+	rm -rf build demo dist

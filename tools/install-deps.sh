@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the test suites need, once.
 # Idempotent: does nothing when everything is present.
 set -e
-PKGS="cmake make g++ googletest libgtest-dev libbenchmark-dev
+PKGS="cmake make g++ git binutils googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686-posix mingw-w64-tools
       wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
       fonts-wine fonts-liberation srecord python3 python3-intelhex
