@@ -128,14 +128,3 @@ HWND AppFixture::CreateMainDialog() {
     dlg = std::make_unique<CFlashDlg>(platform);
     return hDlg = dlg->Create(nullptr);
 }
-
-std::vector<std::string> AppFixture::ComboItems() const {
-    std::vector<std::string> items;
-    const HWND hCombo = ::GetDlgItem(hDlg, IDC_DRIVE_LIST);
-    for (int i = 0; i < ::SendMessageA(hCombo, CB_GETCOUNT, 0, 0); ++i) {
-        std::string text(static_cast<size_t>(::SendMessageA(hCombo, CB_GETLBTEXTLEN, i, 0)) + 1, '\0');
-        text.resize(static_cast<size_t>(::SendMessageA(hCombo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
-        items.push_back(text);
-    }
-    return items;
-}

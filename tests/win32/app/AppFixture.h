@@ -48,7 +48,6 @@ protected:
     // The main dialog, modeless: its initialisation runs the scan.
     HWND CreateMainDialog();
     std::string Text(int id) const { return WindowText(::GetDlgItem(hDlg, id)); }
-    std::vector<std::string> ComboItems() const;
     bool Enabled(int id) const { return ::IsWindowEnabled(::GetDlgItem(hDlg, id)) != FALSE; }
 
     TestPlatform platform;  // the dialog and its worker use it
