@@ -1,5 +1,5 @@
-// The confirmation dialog: its texts and their styling, and every way of
-// answering it.
+// The confirmation dialog: its texts and their styling. Its answers are the
+// dialog layer's, proven on the main dialog's routes and from outside.
 #include <windows.h>
 
 #include <functional>
@@ -56,22 +56,6 @@ TEST(Confirmation, LabelsCarryTheirTextsFacesAndColours) {
         EXPECT_STRNE("Times New Roman", box->GetLogFont().lfFaceName) << "the sunken box is not styled";
         ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
     });
-}
-
-TEST(Confirmation, OkAndEnterConfirmCancelEscapeAndTheCloseBoxCancel) {
-    const struct { const char* what; int control; UINT msg; WPARAM wParam; INT_PTR result; } routes[] = {
-        {"OK", IDOK, BM_CLICK, 0, IDOK},
-        {"Enter", IDOK, WM_KEYDOWN, VK_RETURN, IDOK},
-        {"Cancel", IDCANCEL, BM_CLICK, 0, IDCANCEL},
-        {"Escape", IDOK, WM_KEYDOWN, VK_ESCAPE, IDCANCEL},
-        {"close box", 0, WM_SYSCOMMAND, SC_CLOSE, IDCANCEL},
-    };
-    for (const auto& r : routes) {
-        SCOPED_TRACE(r.what);
-        EXPECT_EQ(r.result, RunConfirmation([&](HWND hDlg) {
-            ::PostMessageA(r.control != 0 ? ::GetDlgItem(hDlg, r.control) : hDlg, r.msg, r.wParam, 0);
-        }));
-    }
 }
 
 }  // namespace
