@@ -1,6 +1,6 @@
 // Test partners of the flashing engine: hooks that record into process-wide
 // lists (hooks are plain function pointers), a TestPlatform whose commands
-// are recorded and answered from a script, a scratch directory, and an
+// are recorded and all answered good, a scratch directory, and an
 // Intel-HEX record writer of the tests' own.
 #pragma once
 
@@ -69,10 +69,6 @@ inline void PrintTo(const Command& c, std::ostream* os) {
     *os << ::testing::PrintToString(c.cdb) << " flags " << +c.flags << " transport " << +c.transport << " data "
         << ::testing::PrintToString(c.data);
 }
-struct Answer {  // the result and sense bytes 2, 12 and 13
-    int result = 1;
-    std::uint8_t key = 0, asc = 0, ascq = 0;
-};
 
 class FlashTest : public ::testing::Test {
 protected:
@@ -82,11 +78,9 @@ protected:
         platform.execute = [this](const DriveEntry&, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                                   std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
                                   std::uint8_t* sense) {
-            const Answer a = sent.size() < answers.size() ? answers[sent.size()] : Answer{};
             sent.push_back({Bytes(cdb, cdb + cdbLength), Bytes(data, data + length), flags, transport});
             std::memset(sense, 0, 16);
-            sense[2] = a.key, sense[12] = a.asc, sense[13] = a.ascq;
-            return a.result;
+            return 1;
         };
         Reset();
     }
@@ -98,7 +92,7 @@ protected:
     // unless it is to go on.
     void Reset(bool keepTotal = false) {
         if (!keepTotal) CSumTrace::Process().Add(static_cast<std::uint16_t>(0x10000 - CSumTrace::Process().Total()));
-        g_events.clear(), sent.clear(), answers.clear(), platform.sleeps.clear();
+        g_events.clear(), sent.clear(), platform.sleeps.clear();
         g_terminateAtCall = g_terminatedCalls = 0;
         platform.failImageAlloc = false;
         platform.imageAllocs = platform.imageFrees = platform.imageLocks = platform.imageUnlocks = 0;
@@ -144,7 +138,6 @@ protected:
 
     TestPlatform platform;
     std::vector<Command> sent;
-    std::vector<Answer> answers;  // by command index; missing entries answer good
 
 private:
     std::filesystem::path m_dir;
