@@ -1,7 +1,6 @@
 // Every upgrade command against every way a drive can fail it, on the real
 // engine and a virtual drive: what the log and sum.txt end with, how often a
 // chunk is tried, and that the buffer and every file are given back.
-#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -48,19 +47,20 @@ std::vector<Cell> Cells() {
         {Gone, {}, " 0/ 0/ 0"}};
     std::vector<Cell> cells;
     for (const auto& f : faults) {
-        const std::string shown = std::string("!! ") + f.shown;
-        if (f.kind == Gone)
-            cells.push_back({Vendor, Gone, {}, 0, "Execute command errorA" + shown, "Execute command error" + shown + "\n", 6, 0});
-        else
-            cells.push_back({Vendor, f.kind, f.sense, 0, "", kDone, 1, 1});
-        cells.push_back({Chunk, f.kind, f.sense, 0, "Execute command errorA" + shown, "Execute command error" + shown + "\n", 1, 6});
-        cells.push_back({Header, f.kind, f.sense, 0, "Execute command errorB" + shown, "Execute command error" + shown + "\n", 1, 1});
-        cells.push_back({Save, f.kind, f.sense, 0, "Execute command errorC" + shown, "Execute command error" + shown, 1, 1});
+        const std::string shown = std::string("!! ") + f.shown, sum = "Execute command error" + shown;
+        const auto log = [&](char letter) { return "Execute command error" + std::string(1, letter) + shown; };
+        cells.push_back(f.kind == Gone ? Cell{Vendor, Gone, {}, 0, log('A'), sum + "\n", 6, 0}
+                                       : Cell{Vendor, f.kind, f.sense, 0, "", kDone, 1, 1});
+        cells.push_back({Chunk, f.kind, f.sense, 0, log('A'), sum + "\n", 1, 6});
+        cells.push_back({Header, f.kind, f.sense, 0, log('B'), sum + "\n", 1, 1});
+        cells.push_back({Save, f.kind, f.sense, 0, log('C'), sum, 1, 1});
     }
     // A chunk refused 1 to 5 times gets through; the sixth refusal ends the run.
-    for (std::uint32_t times = 1; times <= 7; ++times)
-        cells.push_back({Chunk, Check, {3, 0x0C, 0}, times, times < 6 ? "" : "Execute command errorA!!  3/ C/ 0",
-                         times < 6 ? kDone : "Execute command error!!  3/ C/ 0\n", 1, std::min(static_cast<int>(times) + 1, 6)});
+    for (std::uint32_t times = 1; times <= 7; ++times) {
+        const bool through = times < 6;
+        cells.push_back({Chunk, Check, {3, 0x0C, 0}, times, through ? "" : "Execute command errorA!!  3/ C/ 0",
+                         through ? kDone : "Execute command error!!  3/ C/ 0\n", 1, through ? int(times) + 1 : 6});
+    }
     return cells;
 }
 
