@@ -55,9 +55,9 @@ struct ScratchFile {
     ~ScratchFile() { ::unlink(path.c_str()); }
 };
 
-void NoText(const char*) {}
-int NoProgress(int position) { return position; }
-std::uint8_t NotTerminated() { return 0; }
+void NoText(void*, const char*) {}
+int NoProgress(void*, int position) { return position; }
+std::uint8_t NotTerminated(void*) { return 0; }
 
 }  // namespace
 
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::snprintf(job.szDriveText, sizeof job.szDriveText, "%s(0)", kDriveId);
     std::snprintf(job.szRevision, sizeof job.szRevision, "A054");
     job.bHexImage = MF_FUZZ_IMAGE_HEX;
-    job.Hooks = UiHooks{NoText, NoText, NoText, nullptr, NoText, NoText, NoProgress, nullptr, NotTerminated};
+    job.Hooks = UiHooks{nullptr, NoText, NoText, NoText, nullptr, NoText, NoText, NoProgress, nullptr, NotTerminated};
     FuzzPlatform platform;
     {
         CFlashEngine engine(job, platform);

@@ -19,7 +19,7 @@
 
 #include <cstdint>
 
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 
 int VDriveExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length,
                      std::uint8_t* data, std::uint8_t cdbLength, const std::uint8_t* cdb,

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 #include "vdrive/Digest.h"
 
 namespace vdrive {

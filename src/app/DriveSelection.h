@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 
 // The main dialog's OnDriveSelEndOk: shows in hLabel the Revision of every
 // entry whose ModelName equals the combo box's selected text (the last one

@@ -6,12 +6,9 @@
 #include <cstring>
 
 #include "app/AboutDlg.h"
-#include "app/Hooks.h"
-#include "app/UpgradeChoice.h"
-#include "device/AspiLibrary.h"
-#include "device/DriveDiscovery.h"
 #include "app/DriveSelection.h"
-#include "app/FlashWorker.h"
+#include "app/UpgradeChoice.h"
+#include "device/DriveDiscovery.h"
 #include "res/resource.h"
 #include "ui/WarningDlg.h"
 
@@ -28,16 +25,14 @@ const CDialog::MessageEntry<CFlashDlg> CFlashDlg::s_messageTable[6] = {
 };
 
 CFlashDlg::CFlashDlg(Platform& platform)
-    : CDialog(IDD_MARROWFIN_DIALOG), m_platform(platform), m_RevisionLabel(platform) {
+    : CDialog(IDD_MARROWFIN_DIALOG), m_platform(platform), m_device(platform), m_RevisionLabel(platform) {
     std::memset(&m_Job, 0, sizeof m_Job);
     std::memset(&m_Drives, 0, sizeof m_Drives);
     std::memset(&m_Compat, 0, sizeof m_Compat);
     m_hIcon = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
-CFlashDlg::~CFlashDlg() {
-    if (g_pMainDlg == this) g_pMainDlg = nullptr;
-}
+CFlashDlg::~CFlashDlg() = default;
 
 std::string CFlashDlg::GetTargetDriveText() { return s_TargetDriveText; }
 
@@ -65,7 +60,7 @@ BOOL CFlashDlg::OnInitDialog() {
     AddAboutMenuEntry();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    g_pMainDlg = this;
+    m_HookTarget = CHookTarget{CWindow(m_hWnd), m_LogBox, &m_ProgressPacer};
     ChooseTransport();
 
     Item(IDC_STATUS).SetWindowText("");
@@ -102,7 +97,7 @@ void CFlashDlg::ChooseTransport() {
 }
 
 void CFlashDlg::ListDrives() {
-    ::DiscoverDrives(m_platform, m_Drives, m_byTransport, m_byLegacyNtScan);
+    ::DiscoverDrives(m_device, m_Drives, m_byTransport, m_byLegacyNtScan);
     for (std::uint8_t n = 0; n < m_Drives.nCount; ++n) {
         DriveEntry& entry = *m_Drives.pEntries[n];
         char suffix[8];
@@ -124,11 +119,11 @@ bool CFlashDlg::ReadCompatList() {
 }
 
 void CFlashDlg::LogCompatList() {
-    CBShowMessage("This firmware can be used on below drives  :");
+    Log("This firmware can be used on below drives  :");
     for (int row = 0; row < m_nCompatRows; ++row) {
         char line[128];
         std::snprintf(line, sizeof line, "(%d) %s  %s", row + 1, m_Compat.Model[row], m_Compat.FirmwareFile[row]);
-        CBShowMessage(line);
+        Log(line);
     }
 }
 
@@ -144,7 +139,7 @@ void CFlashDlg::CheckCompatibility() {
         }
     }
     if (!m_byModelMatched) {
-        CBShowMessage("CD-ROM drive model doesn't match!!");
+        Log("CD-ROM drive model doesn't match!!");
         Item(IDC_UPGRADE).EnableWindow(FALSE);
     }
 }
@@ -208,8 +203,7 @@ void CFlashDlg::PrepareJob() {
     int index = FindDriveByName(m_Drives, text);
     if (index >= 0) m_Job.Drive = *m_Drives.pEntries[index];
     m_Job.bHexImage = 1;
-    m_Job.Hooks = UiHooks{CBSetAuxText,  CBSetRevision, CBSetDriveName, CBGetDriveName, CBShowMessage,
-                          CBShowStatus,  CBSetProgress, CBIdle,         CBIfTerminated};
+    m_Job.Hooks = GetHooks();
     m_Job.bUsePassThrough = m_byTransport;
 }
 
@@ -221,7 +215,6 @@ LRESULT CFlashDlg::OnUpgrade(WPARAM, LPARAM, BOOL&) {
     // worker would interleave its download with the first on the same drive.
     if (m_upgradeState != UpgradeState::Idle) return 0;
     m_upgradeState = UpgradeState::InCommand;
-    g_pMainDlg = this;
     const CWindow close = Item(IDCANCEL);
     close.EnableWindow(FALSE);
     if (StartUpgrade()) {
@@ -236,11 +229,11 @@ LRESULT CFlashDlg::OnUpgrade(WPARAM, LPARAM, BOOL&) {
 bool CFlashDlg::StartUpgrade() {
     PrepareJob();
     if (FindModelRow(m_Compat, m_nCompatRows, m_Job.Drive.ModelName) < 0) {
-        CBShowMessage("Drive model doesn't match!");
+        Log("Drive model doesn't match!");
         return false;
     }
-    s_TargetDriveText = WindowText(m_DriveList);
-    s_RevisionText = WindowText(m_RevisionLabel);
+    s_TargetDriveText = m_DriveList.GetWindowTextString();
+    s_RevisionText = m_RevisionLabel.GetWindowTextString();
     std::memset(m_Job.szDriveText, 0, sizeof m_Job.szDriveText);
     std::memset(m_Job.szRevision, 0, sizeof m_Job.szRevision);
 
@@ -292,7 +285,8 @@ bool CFlashDlg::StartUpgrade() {
     // before the worker gets to disable it can reach the button; the worker
     // still disables it too.
     Item(IDC_UPGRADE).EnableWindow(FALSE);
-    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &FlashWorkerProc, this, 0, nullptr));
+    m_WorkerStart = FlashWorkerStart{&m_Job, &m_device, &CFlashDlg::OnWorkerRunState, this};
+    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &FlashWorkerProc, &m_WorkerStart, 0, nullptr));
     if (hWorker == nullptr) {
         Item(IDC_UPGRADE).EnableWindow(TRUE);  // no run: ready for another press
         return false;
@@ -301,17 +295,18 @@ bool CFlashDlg::StartUpgrade() {
     return true;
 }
 
-std::string CFlashDlg::WindowText(const CWindow& control) {
-    int length = control.GetWindowTextLength();
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    length = control.GetWindowText(text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
-    return text;
+void CFlashDlg::OnWorkerRunState(void* pDlg, bool running) {
+    const auto& dlg = *static_cast<const CFlashDlg*>(pDlg);
+    if (running) {
+        dlg.Item(IDC_UPGRADE).EnableWindow(FALSE);
+    } else {
+        dlg.Item(IDCANCEL).EnableWindow(TRUE);
+    }
 }
 
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM, BOOL& bHandled) {
     ReleaseDeviceAccess();
-    ::ReleaseDrives(m_platform, m_Drives);
+    ::ReleaseDrives(m_device, m_Drives);
     bHandled = FALSE;  // the platform's own destroy handling follows
     return 0;
 }
@@ -321,6 +316,6 @@ LRESULT CFlashDlg::OnDriveSelEndOk(WPARAM, LPARAM, BOOL&) {
     return 0;
 }
 
-BOOL CFlashDlg::LoadAspiLibrary() { return ::LoadAspiLibrary(m_platform, m_hWnd, m_byTransport, &m_hAspi); }
+BOOL CFlashDlg::LoadAspiLibrary() { return m_device.LoadAspiLibrary(m_hWnd, m_byTransport); }
 
-BOOL CFlashDlg::ReleaseDeviceAccess() { return ::ReleaseDeviceAccess(m_platform, &m_hAspi); }
+BOOL CFlashDlg::ReleaseDeviceAccess() { return m_device.ReleaseDeviceAccess(); }

@@ -8,8 +8,11 @@
 #include <string>
 
 #include "app/CompatList.h"
+#include "app/FlashWorker.h"
+#include "app/Hooks.h"
 #include "app/ProgressPacer.h"
-#include "device/DriveEntry.h"
+#include "device/DeviceAccess.h"
+#include "scsi/DriveEntry.h"
 #include "flash/FlashJob.h"
 #include "platform/Platform.h"
 #include "ui/controls/LabelCtrl.h"
@@ -27,9 +30,9 @@ public:
     static std::string GetTargetDriveText();
     static std::string GetRevisionText();
     FlashJob& Job() { return m_Job; }
-    Platform& GetPlatform() { return m_platform; }
+    // The hook table acting on this dialog's controls.
+    UiHooks GetHooks() { return MainDialogHooks(&m_HookTarget); }
     HICON GetAppIcon() const { return m_hIcon; }
-    CProgressPacer& ProgressBar() { return m_ProgressPacer; }
 
     // Where the minimised dialog draws its icon: centred, divisions signed and
     // truncating toward zero.
@@ -67,7 +70,11 @@ private:
     void CheckCompatibility();
     // The Upgrade command after "Close" was disabled; false when it stopped.
     bool StartUpgrade();
-    static std::string WindowText(const CWindow& control);
+    // A line in the log box, written as the hooks write theirs.
+    void Log(const char* line) { CBShowMessage(&m_HookTarget, line); }
+    // The worker's word on its run: "Upgrade" greyed as it starts, "Close"
+    // enabled once it has ended.
+    static void OnWorkerRunState(void* pDlg, bool running);
 
     // While "Close" is disabled an upgrade is under way: nothing may end the dialog.
     bool IsCloseAllowed() const;
@@ -78,6 +85,8 @@ private:
     static std::string s_RevisionText;
 
     Platform& m_platform;
+    // The ASPI layer, discovery's and the engine's commands, over m_platform.
+    CDeviceAccess m_device;
     CEdit m_LogBox;
     CLabelCtrl m_RevisionLabel;
     CComboBox m_DriveList;
@@ -85,7 +94,6 @@ private:
     std::uint8_t m_byTransport = 0;
     std::uint8_t m_byLegacyNtScan = 0;
     std::uint8_t m_byModelMatched = 0;
-    HMODULE m_hAspi = nullptr;
     DriveTable m_Drives;
     std::int32_t m_nCompatRows = 0;
     std::int32_t m_dwShowWarning = 0;
@@ -98,4 +106,7 @@ private:
     UpgradeState m_upgradeState = UpgradeState::Idle;
     // Paces the progress bar's repainting during a transfer.
     CProgressPacer m_ProgressPacer;
+    // What the hooks act on, and what the worker is handed.
+    CHookTarget m_HookTarget = {};
+    FlashWorkerStart m_WorkerStart = {};
 };

@@ -1,20 +1,16 @@
 #include "app/FlashWorker.h"
 
-#include <windows.h>
-
-#include "app/FlashDlg.h"
 #include "app/Hooks.h"
 #include "flash/FlashEngine.h"
-#include "res/resource.h"
 
-unsigned __stdcall FlashWorkerProc(void* pMainDlg) {
-    auto& dlg = *static_cast<CFlashDlg*>(pMainDlg);
-    dlg.Item(IDC_UPGRADE).EnableWindow(FALSE);
+unsigned __stdcall FlashWorkerProc(void* pStart) {
+    const auto& start = *static_cast<const FlashWorkerStart*>(pStart);
+    start.pfnRunState(start.pContext, true);
     {
-        CFlashEngine engine(dlg.Job(), dlg.GetPlatform());
+        CFlashEngine engine(*start.pJob, *start.pPlatform);
         engine.Run();
     }
     g_bTerminate = 0;
-    dlg.Item(IDCANCEL).EnableWindow(TRUE);
+    start.pfnRunState(start.pContext, false);
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "app/CompatList.h"
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 
 // Index of the first drive whose ModelName equals `text` exactly, or -1.
 int FindDriveByName(const DriveTable& table, const char* text);

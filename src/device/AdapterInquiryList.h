@@ -23,7 +23,7 @@
 #include <cstdint>
 
 #include "device/InquiryData.h"
-#include "device/PassThroughDefs.h"
+#include "scsi/PassThroughDefs.h"
 
 constexpr std::size_t kBusDataOffset = 4;
 constexpr std::size_t kBusDataSize = 8;

@@ -1,9 +1,8 @@
 // Discovery through ASPI: every target of every host adapter the layer knows.
 #include <cstring>
 
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #include "device/DiscoveryPaths.h"
-#include "device/ExecuteCmd.h"
 #include "device/InquiryData.h"
 
 namespace {
@@ -17,10 +16,10 @@ constexpr std::uint8_t kInquiryCdb[12] = {0x12, 0x00, 0x00, 0x00, kInquiryIdenti
 
 // Sends INQUIRY to a drive the layer reported as type 5 and fills its
 // identity; false when the command fails or the data says otherwise.
-bool IdentifyAspiDrive(Platform& platform, DriveEntry& entry) {
+bool IdentifyAspiDrive(CDeviceAccess& device, DriveEntry& entry) {
     std::uint8_t inquiry[kInquiryIdentityLength] = {};
     std::uint8_t sense[kSenseBufferSize];
-    if (platform.ExecuteCmd(entry, SRB_DIR_IN, sizeof inquiry, inquiry, sizeof kInquiryCdb, kInquiryCdb, TransportAspi,
+    if (device.ExecuteCmd(entry, SRB_DIR_IN, sizeof inquiry, inquiry, sizeof kInquiryCdb, kInquiryCdb, TransportAspi,
                      sense) != 1 ||
         !IsOpticalDrive(inquiry)) {
         return false;
@@ -31,11 +30,11 @@ bool IdentifyAspiDrive(Platform& platform, DriveEntry& entry) {
 
 }  // namespace
 
-void DiscoverAspiDrives(Platform& platform, DriveTable& table) {
-    if (platform.GetASPI32SupportInfo == nullptr || platform.SendASPI32Command == nullptr) {
+void DiscoverAspiDrives(CDeviceAccess& device, DriveTable& table) {
+    if (!device.HasAspiEntryPoints()) {
         return;
     }
-    const std::uint32_t info = platform.GetASPI32SupportInfo();
+    const std::uint32_t info = device.GetASPI32SupportInfo();
     if (AspiSupportStatus(info) != SS_COMP) {
         return;
     }
@@ -45,23 +44,23 @@ void DiscoverAspiDrives(Platform& platform, DriveTable& table) {
         std::memset(&adapter, 0, sizeof adapter);
         adapter.SRB_Cmd = SC_HA_INQUIRY;
         adapter.SRB_HaId = static_cast<std::uint8_t>(ha);
-        platform.SendASPI32Command(&adapter);
+        device.SendASPI32Command(&adapter);
         if (adapter.SRB_Status != SS_COMP) {
             continue;
         }
         const int targets = adapter.HA_Unique[3] != 0 ? adapter.HA_Unique[3] : kDefaultTargets;
-        for (int target = 0; target < targets; ++target) {
+        for (int id = 0; id < targets; ++id) {
             if (table.nCount >= kMaxDrives) {
                 return;
             }
-            SRB_GDEVBlock device;
-            std::memset(&device, 0, sizeof device);
-            device.SRB_Cmd = SC_GET_DEV_TYPE;
-            device.SRB_HaId = static_cast<std::uint8_t>(ha);
-            device.SRB_Target = static_cast<std::uint8_t>(target);
-            device.SRB_Lun = 0;
-            platform.SendASPI32Command(&device);
-            if (device.SRB_Status != SS_COMP || device.SRB_DeviceType != DTYPE_CDROM) {
+            SRB_GDEVBlock target;
+            std::memset(&target, 0, sizeof target);
+            target.SRB_Cmd = SC_GET_DEV_TYPE;
+            target.SRB_HaId = static_cast<std::uint8_t>(ha);
+            target.SRB_Target = static_cast<std::uint8_t>(id);
+            target.SRB_Lun = 0;
+            device.SendASPI32Command(&target);
+            if (target.SRB_Status != SS_COMP || target.SRB_DeviceType != DTYPE_CDROM) {
                 continue;
             }
             DriveEntry* entry = AllocateDriveEntry();
@@ -69,9 +68,9 @@ void DiscoverAspiDrives(Platform& platform, DriveTable& table) {
                 continue;
             }
             entry->HID = static_cast<std::uint8_t>(ha);
-            entry->TID = static_cast<std::uint8_t>(target);
+            entry->TID = static_cast<std::uint8_t>(id);
             entry->AlignMask = adapter.HA_Unique[0];
-            if (IdentifyAspiDrive(platform, *entry)) {
+            if (IdentifyAspiDrive(device, *entry)) {
                 table.pEntries[table.nCount++] = entry;
             } else {
                 FreeDriveEntry(entry);  // the next drive found takes the slot

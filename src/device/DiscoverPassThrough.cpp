@@ -7,7 +7,7 @@
 #include "device/AdapterInquiryList.h"
 #include "device/DiscoveryPaths.h"
 #include "device/InquiryData.h"
-#include "device/PassThroughDefs.h"
+#include "scsi/PassThroughDefs.h"
 
 namespace {
 

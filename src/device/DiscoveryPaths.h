@@ -2,13 +2,13 @@
 // Internal to device access; DiscoverDrives (DriveDiscovery.cpp) picks one.
 #pragma once
 
-#include "device/DriveEntry.h"
-#include "platform/Platform.h"
+#include "scsi/DriveEntry.h"
+#include "device/DeviceAccess.h"
 
 // A zero-filled entry from the process heap, or null.
 DriveEntry* AllocateDriveEntry();
 void FreeDriveEntry(DriveEntry* entry);
 
-void DiscoverAspiDrives(Platform& platform, DriveTable& table);
+void DiscoverAspiDrives(CDeviceAccess& device, DriveTable& table);
 void DiscoverLetterDrives(Platform& platform, DriveTable& table);       // NT 5 and later
 void DiscoverAdapterListDrives(Platform& platform, DriveTable& table);    // NT 4 and earlier

@@ -3,7 +3,7 @@
 
 #include "device/DiscoveryPaths.h"
 #include "device/DriveDiscovery.h"
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 
 DriveEntry* AllocateDriveEntry() {
     return static_cast<DriveEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveEntry)));
@@ -11,14 +11,14 @@ DriveEntry* AllocateDriveEntry() {
 
 void FreeDriveEntry(DriveEntry* entry) { HeapFree(GetProcessHeap(), 0, entry); }
 
-void DiscoverDrives(Platform& platform, DriveTable& table, BYTE transport, BYTE legacyNtScan) {
+void DiscoverDrives(CDeviceAccess& device, DriveTable& table, BYTE transport, BYTE legacyNtScan) {
     table.nCount = 0;
     if (transport == TransportAspi) {
-        DiscoverAspiDrives(platform, table);
+        DiscoverAspiDrives(device, table);
     } else if (legacyNtScan) {
-        DiscoverAdapterListDrives(platform, table);
+        DiscoverAdapterListDrives(device, table);
     } else {
-        DiscoverLetterDrives(platform, table);
+        DiscoverLetterDrives(device, table);
     }
 }
 

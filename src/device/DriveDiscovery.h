@@ -4,8 +4,8 @@
 
 #include <windows.h>
 
-#include "device/ScsiTypes.h"  // DriveTable and the transport values
-#include "platform/Platform.h"
+#include "scsi/ScsiTypes.h"  // DriveTable and the transport values
+#include "device/DeviceAccess.h"
 
 // The main dialog's DiscoverDrives. Sets the count to 0, then finds the
 // optical drives the transport reaches: ASPI adapters and targets
@@ -16,7 +16,7 @@
 // (several entries may share one); every other handle is closed at once.
 // Entries already in the table are not released: call ReleaseDrives first
 // when rediscovering.
-void DiscoverDrives(Platform& platform, DriveTable& table, BYTE transport, BYTE legacyNtScan);
+void DiscoverDrives(CDeviceAccess& device, DriveTable& table, BYTE transport, BYTE legacyNtScan);
 
 // Closes the entries' device handles (each distinct handle once), frees the
 // entries and empties the table. For the end of the main dialog.

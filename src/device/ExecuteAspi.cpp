@@ -6,12 +6,12 @@
 // judge by the result alone.
 #include <cstring>
 
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #include "device/ExecuteTransports.h"
 
-int ExecuteAspi(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecuteAspi(const CDeviceAccess& device, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                 std::uint8_t cdbLength, const std::uint8_t* cdb) {
-    if (platform.SendASPI32Command == nullptr) {
+    if (!device.HasAspiEntryPoints()) {
         return 0;  // the layer is not loaded: nothing to send through
     }
     SRB_ExecSCSICmd srb;
@@ -35,7 +35,7 @@ int ExecuteAspi(Platform& platform, const DriveEntry& entry, std::uint8_t flags,
     srb.SRB_PostProc = hEvent;
     ResetEvent(hEvent);
 
-    if (platform.SendASPI32Command(&srb) == SS_PENDING) {
+    if (device.SendASPI32Command(&srb) == SS_PENDING) {
         if (WaitForSingleObject(hEvent, INFINITE) == WAIT_OBJECT_0) {
             ResetEvent(hEvent);
         }

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "device/ExecuteTransports.h"
-#include "device/PassThroughDefs.h"
-#include "device/ScsiTypes.h"
+#include "scsi/PassThroughDefs.h"
+#include "scsi/ScsiTypes.h"
 
 namespace {
 

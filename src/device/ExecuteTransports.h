@@ -1,15 +1,15 @@
-// The two halves of fgExecuteCmd, one per transport. Internal to device
-// access; fgExecuteCmd (ExecuteCmd.cpp) has already cleared the sense bytes
-// and checked the CDB length when these run.
+// The two halves of CDeviceAccess::ExecuteCmd, one per transport. Internal
+// to device access; ExecuteCmd has already cleared the sense bytes and
+// checked the CDB length when these run.
 #pragma once
 
 #include <cstdint>
 
-#include "device/DriveEntry.h"
-#include "platform/Platform.h"
+#include "scsi/DriveEntry.h"
+#include "device/DeviceAccess.h"
 
 int ExecutePassThrough(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                        std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t* sense);
 
-int ExecuteAspi(Platform& platform, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecuteAspi(const CDeviceAccess& device, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                 std::uint8_t cdbLength, const std::uint8_t* cdb);

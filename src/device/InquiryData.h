@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 
 // Bytes of INQUIRY data discovery looks at: byte 0, the vendor and product
 // identification (8-31) and the product revision level (32-35).

@@ -65,15 +65,15 @@ void CFlashEngine::Run() {
     char text[100];
     std::snprintf(text, sizeof text, "%s",
                   ok ? "Please Restart Your Computer." : "Flashing is incorrect!!");
-    m_Job.Hooks.CBShowMessage(text);
-    m_Job.Hooks.CBShowStatus("");
+    ShowMessage(text);
+    ShowStatus("");
     ReleaseImageBuffer(true);
 }
 
 void CFlashEngine::ReportError(ErrorCode code) {
     char text[100];
     std::snprintf(text, sizeof text, "ERR: %s", ErrorMessages[code]);
-    m_Job.Hooks.CBShowMessage(text);
+    ShowMessage(text);
     CloseImageFile();
     // sum.txt stays open: the procedure writes its own closing line.
     ReleaseImageBuffer(false);
@@ -132,6 +132,6 @@ void CFlashEngine::ReportCommandFailure(char step, const std::uint8_t* sense,
     char text[100];
     std::snprintf(text, sizeof text, "Execute command error%c!! %2X/%2X/%2X", step, key, asc,
                   ascq);
-    m_Job.Hooks.CBShowMessage(text);
+    ShowMessage(text);
     CloseSumFile();
 }

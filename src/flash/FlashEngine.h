@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 #include "flash/ErrorMessages.h"
 #include "flash/FlashJob.h"
 #include "flash/SumTrace.h"
@@ -80,6 +80,14 @@ private:
 
     // "ERR: <text>" to the log, closes the image file, gives the buffer back.
     void ReportError(ErrorCode code);
+
+    // --- The hooks the engine calls, each handed the table's context -------
+    void ShowMessage(const char* text) { m_Job.Hooks.CBShowMessage(m_Job.Hooks.pContext, text); }
+    void ShowStatus(const char* text) { m_Job.Hooks.CBShowStatus(m_Job.Hooks.pContext, text); }
+    void SetProgress(int position) { m_Job.Hooks.CBSetProgress(m_Job.Hooks.pContext, position); }
+    void SetDriveName(const char* text) { m_Job.Hooks.CBSetDriveName(m_Job.Hooks.pContext, text); }
+    void SetRevision(const char* text) { m_Job.Hooks.CBSetRevision(m_Job.Hooks.pContext, text); }
+    std::uint8_t IfTerminated() { return m_Job.Hooks.CBIfTerminated(m_Job.Hooks.pContext); }
 
     // --- The four commands; each answers whether the drive took it ---------
     // Sent for the drive's sake only: always answers false, whatever the

@@ -1,7 +1,7 @@
 // The engine's four commands: each sent through the Platform to the job's
 // drive on the job's transport, the chunks and the header traced into
 // sum.txt.
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 #include "flash/FlashEngine.h"
 
 bool CFlashEngine::Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,

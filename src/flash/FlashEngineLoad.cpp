@@ -40,12 +40,12 @@ constexpr NibbleTable kNibbles;
 
 // The two digits of a byte at p, asking the abort hook before each digit as
 // ReadNibble does. Answers the byte, or -1 and the error that ends the load.
-inline int ReadDigitPair(PFN_CB_TERMINATED terminated, const std::uint8_t* p, ErrorCode& failure) {
+inline int ReadDigitPair(PFN_CB_TERMINATED terminated, void* context, const std::uint8_t* p, ErrorCode& failure) {
     failure = kErrTerminateUpgrade;
-    if (terminated() != 0) return -1;
+    if (terminated(context) != 0) return -1;
     const std::uint8_t high = kNibbles.value[p[0] & 0x7F];
     if (high == kNotDigit) return failure = kErrFormatMismatch, -1;
-    if (terminated() != 0) return -1;
+    if (terminated(context) != 0) return -1;
     const std::uint8_t low = kNibbles.value[p[1] & 0x7F];
     if (low == kNotDigit) return failure = kErrFormatMismatch, -1;
     return high << 4 | low;
@@ -74,6 +74,7 @@ bool CFlashEngine::SkipTo(char c) {
     if (m_bReadStopped) return false;
     const int wanted = static_cast<unsigned char>(c) & 0x7F;
     const PFN_CB_TERMINATED terminated = m_Job.Hooks.CBIfTerminated;
+    void* const context = m_Job.Hooks.pContext;
     for (;;) {
         // Through the read-ahead in place; the abort hook is asked after
         // each character read, the wanted one included.
@@ -81,7 +82,7 @@ bool CFlashEngine::SkipTo(char c) {
         const std::uint8_t* const end = m_pReadEnd;
         while (p != end) {
             const int ch = *p++;
-            if (terminated() != 0) {
+            if (terminated(context) != 0) {
                 m_pReadNext = p;
                 StopReading(kErrTerminateUpgrade);
                 return false;
@@ -101,7 +102,7 @@ bool CFlashEngine::SkipTo(char c) {
 
 int CFlashEngine::ReadNibble() {
     if (m_bReadStopped) return -1;
-    if (m_Job.Hooks.CBIfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
+    if (IfTerminated() != 0) return StopReading(kErrTerminateUpgrade);
     const int ch = NextImageChar();
     const std::uint8_t v = ch < 0 ? kNotDigit : kNibbles.value[ch & 0x7F];
     if (v == kNotDigit) return StopReading(kErrFormatMismatch);
@@ -118,7 +119,7 @@ inline int CFlashEngine::ReadByte() {
         // Both digits are in the read-ahead, as they are for all but a few
         // bytes of a file: read them in place.
         ErrorCode failure;
-        value = ReadDigitPair(m_Job.Hooks.CBIfTerminated, m_pReadNext, failure);
+        value = ReadDigitPair(m_Job.Hooks.CBIfTerminated, m_Job.Hooks.pContext, m_pReadNext, failure);
         if (value < 0) return StopReading(failure);
         m_pReadNext += 2;
     } else {
@@ -195,6 +196,7 @@ int CFlashEngine::LoadHexRecords() {
                 // this loop is nearly the whole load. The loop below takes
                 // the rest, byte by byte.
                 const PFN_CB_TERMINATED terminated = m_Job.Hooks.CBIfTerminated;
+                void* const context = m_Job.Hooks.pContext;
                 const std::uint8_t* p = m_pReadNext;
                 const std::uint64_t inPlace = std::min<std::uint64_t>(
                     {static_cast<std::uint64_t>(count), static_cast<std::uint64_t>(m_pReadEnd - p) / 2,
@@ -202,7 +204,7 @@ int CFlashEngine::LoadHexRecords() {
                 std::uint8_t sum = byRecordSum;
                 for (; static_cast<std::uint64_t>(i) < inPlace; ++i, p += 2, ++address) {
                     ErrorCode failure;
-                    const int value = ReadDigitPair(terminated, p, failure);
+                    const int value = ReadDigitPair(terminated, context, p, failure);
                     if (value < 0) {
                         takeSize();
                         StopReading(failure);

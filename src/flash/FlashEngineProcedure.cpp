@@ -74,20 +74,20 @@ bool CFlashEngine::fgLoadAndCheckImage() {
         imageFits = bModelFound != 0 && bRevisionFound != 0;
     }
     if (!imageFits) {
-        m_Job.Hooks.CBShowMessage("It is an incorrect firmware version!");
+        ShowMessage("It is an incorrect firmware version!");
         return false;
     }
 
     char text[100];
     std::snprintf(text, sizeof text, "Check Sum : %X", static_cast<unsigned>(wCheckSum));
-    m_Job.Hooks.CBShowMessage(text);
+    ShowMessage(text);
     return true;
 }
 
 bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
-    m_Job.Hooks.CBShowStatus("Updating.....");
-    m_Job.Hooks.CBSetProgress(0);
-    m_Job.Hooks.CBShowMessage("Please wait a minute.....");
+    ShowStatus("Updating.....");
+    SetProgress(0);
+    ShowMessage("Please wait a minute.....");
 
     std::uint32_t sent = 0;     // S: bytes sent
     std::uint32_t address = 0;  // A: image address of the next chunk
@@ -109,7 +109,7 @@ bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
               m_Job.Drive.TID, static_cast<int>(sizeof m_Job.Drive.Revision), m_Job.Drive.Revision);
 
     while (sent < dwImageSize) {
-        if (m_Job.Hooks.CBIfTerminated() != 0) {
+        if (IfTerminated() != 0) {
             ReportError(kErrTerminateUpgrade);
             SumPrintf("CBIfTerminated failed!!\n");
             CloseSumFile();
@@ -128,7 +128,7 @@ bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
             ReportCommandFailure('A', sense, true);
             return false;
         }
-        m_Job.Hooks.CBSetProgress(5);
+        SetProgress(5);
         address += kChunkSize;
         sent += kChunkSize;
         wOffset = static_cast<std::uint16_t>(wOffset + kChunkSize);
@@ -136,7 +136,7 @@ bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
             wOffset = 0;
             ++byBank;
         }
-        m_Job.Hooks.CBSetProgress(10);
+        SetProgress(10);
     }
     SumPrintf("Finished : fgWriteOneFlashCmdData()\n");
 
@@ -145,7 +145,7 @@ bool CFlashEngine::fgTransferImage(std::uint8_t* sense) {
         return false;
     }
     SumPrintf("Finished : fgWriteHeader()\n");
-    m_Job.Hooks.CBSetProgress(15);
+    SetProgress(15);
     return true;
 }
 
@@ -157,24 +157,24 @@ bool CFlashEngine::fgSaveAndWait(std::uint8_t* sense) {
 
     // The drive programs its flash now and answers nothing meanwhile.
     for (int i = 0; i < kProgrammingSteps; ++i) {
-        m_Job.Hooks.CBSetProgress(20 + 3 * i);
+        SetProgress(20 + 3 * i);
         m_platform.Sleep(kProgrammingStepMs);
     }
     SumPrintf("I will in fgTestUnitReadyComplete()\n");
     m_platform.Sleep(kSettleMs);
     m_platform.Sleep(kFinalMs);
-    m_Job.Hooks.CBSetProgress(90);
+    SetProgress(90);
 
     // The drive now reports a new revision; what the dialog showed is stale.
-    m_Job.Hooks.CBSetDriveName("");
-    m_Job.Hooks.CBSetRevision("");
+    SetDriveName("");
+    SetRevision("");
 
-    if (m_Job.Hooks.CBIfTerminated() != 0) {
+    if (IfTerminated() != 0) {
         // Too late to stop anything: the drive has saved. Noted, not failed.
         ReportError(kErrTerminateUpgrade);
         SumPrintf("2: CBIfTerminated()\n");
     }
     CloseSumFile();
-    m_Job.Hooks.CBSetProgress(100);
+    SetProgress(100);
     return true;
 }

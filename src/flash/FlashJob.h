@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 #include "flash/UiHooks.h"
 
 constexpr int kPathSize = 512;

@@ -5,25 +5,24 @@
 // with; nothing reaches these services around it.
 //
 // PlatformWrapper forwards every call to another Platform, so a test fake
-// overrides only what it answers itself. ExecuteCmd is built, in the base
-// class, from the device calls and the ASPI entry points of the same object:
-// a wrapper that fakes the device calls also fakes the commands sent
-// through them.
+// overrides only what it answers itself. The platform stands on nothing of
+// the program's: it knows the SCSI value types (scsi/) and the host, no more.
+// Sending a SCSI command is a service of the interface, but the program's
+// own road for it (the ASPI layer, the pass-through requests) belongs to
+// device access, whose CDeviceAccess wraps a Platform and answers it.
 //
-// Thread safety: the real services may be called from any thread. The ASPI
-// entry points are written on the dialog thread while no worker exists and
-// only read afterwards.
+// Thread safety: the real services may be called from any thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #endif
 
 class Platform {
@@ -34,10 +33,11 @@ public:
     static Platform& Default();
 
     // --- Commands -----------------------------------------------------------
-    // Sends one SCSI command and waits for it: fgExecuteCmd over this object's
-    // device calls and ASPI entry points. Returns 1 on success, 0 on failure;
-    // `sense` (32 bytes) receives fixed-format sense data (pass-through only).
-    // Hosts without a SCSI transport answer every command with failure.
+    // Sends one SCSI command and waits for it. Returns 1 on success, 0 on
+    // failure; `sense` (32 bytes) receives fixed-format sense data
+    // (pass-through only). This answer is that of a host without a SCSI
+    // transport: every command fails with cleared sense. CDeviceAccess gives
+    // the program's transports; a test answers with a drive of its own.
     virtual int ExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length,
                            std::uint8_t* data, std::uint8_t cdbLength, const std::uint8_t* cdb,
                            std::uint8_t transport, std::uint8_t* sense);
@@ -85,11 +85,6 @@ public:
     // The label's open-on-click.
     virtual HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
                                     INT show) = 0;
-
-    // The layer's entry points: empty until LoadAspiLibrary finds them,
-    // emptied again by ReleaseDeviceAccess.
-    PFN_GETASPI32SUPPORTINFO GetASPI32SupportInfo = nullptr;
-    PFN_SENDASPI32COMMAND SendASPI32Command = nullptr;
 #endif
 };
 
@@ -99,6 +94,12 @@ class PlatformWrapper : public Platform {
 public:
     explicit PlatformWrapper(Platform& target) : m_target(target) {}
     Platform& Target() const { return m_target; }
+
+    int ExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                   std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
+                   std::uint8_t* sense) override {
+        return m_target.ExecuteCmd(entry, flags, length, data, cdbLength, cdb, transport, sense);
+    }
 
     void Sleep(std::uint32_t ms) override { m_target.Sleep(ms); }
     void* AllocImage(std::size_t size) override { return m_target.AllocImage(size); }

@@ -1,8 +1,9 @@
 // The real services of the host. On Windows the image buffer is
 // VirtualAlloc/VirtualLock memory and the rest are the Win32 calls of the same
 // names. Other hosts build the engine for its tests and tools only: the image
-// buffer is an anonymous mapping with mlock, and there is no SCSI transport,
-// so every command fails with zeroed sense, as one that never reached a drive.
+// buffer is an anonymous mapping with mlock. No host's platform sends SCSI
+// commands itself (CDeviceAccess does, on Windows): every command fails with
+// zeroed sense, as one that never reached a drive.
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -80,10 +81,8 @@ Platform& Platform::Default() {
     return s_real;
 }
 
-#ifndef _WIN32
 int Platform::ExecuteCmd(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t,
                          const std::uint8_t*, std::uint8_t, std::uint8_t* sense) {
     if (sense != nullptr) std::memset(sense, 0, 16);
     return 0;
 }
-#endif

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cassert>
+#include <string>
 
 class CWindow {
 public:
@@ -32,6 +33,14 @@ public:
     int GetWindowText(char* buffer, int size) const {
         assert(::IsWindow(m_hWnd));
         return ::GetWindowTextA(m_hWnd, buffer, size);
+    }
+    // The whole text, however long.
+    std::string GetWindowTextString() const {
+        int length = GetWindowTextLength();
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        length = GetWindowText(text.data(), length + 1);
+        text.resize(static_cast<size_t>(length > 0 ? length : 0));
+        return text;
     }
     int GetWindowTextLength() const {
         assert(::IsWindow(m_hWnd));

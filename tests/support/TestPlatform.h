@@ -3,15 +3,19 @@
 // sleeps are recorded, not slept; the image buffer is counted and its last
 // contents kept; commands can be answered by a function. On Windows it also
 // reports a chosen system version and current directory, records message
-// boxes, loads a chosen file for the ASPI layer, fakes the pass-through
-// device calls behind chosen drive letters, and reports a chosen pointer,
-// button state and focus window. Each test builds its own; nothing global.
+// boxes, loads a chosen file (or a set of functions) for the ASPI layer,
+// fakes the pass-through device calls behind chosen drive letters, and
+// reports a chosen pointer, button state and focus window. Wrapped in a
+// CDeviceAccess, as the main dialog wraps the platform it is given, it gets
+// the program's own transports over those fakes. Each test builds its own;
+// nothing global.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,12 +29,12 @@ public:
     using ExecuteFn = std::function<int(const DriveEntry&, std::uint8_t flags, std::uint32_t length,
                                         std::uint8_t* data, std::uint8_t cdbLength, const std::uint8_t* cdb,
                                         std::uint8_t transport, std::uint8_t* sense)>;
-    ExecuteFn execute;  // empty: the program's own transports over the calls below
+    ExecuteFn execute;  // empty: no drive answers
     int ExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                    std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
                    std::uint8_t* sense) override {
         if (execute) return execute(entry, flags, length, data, cdbLength, cdb, transport, sense);
-        return Platform::ExecuteCmd(entry, flags, length, data, cdbLength, cdb, transport, sense);
+        return PlatformWrapper::ExecuteCmd(entry, flags, length, data, cdbLength, cdb, transport, sense);
     }
 
     // --- Time ---
@@ -84,10 +88,24 @@ public:
         return IDOK;
     }
 
-    // --- The ASPI layer: `aspiLibrary` is loaded in place of the named one ---
+    // --- The ASPI layer: `aspiLibrary` is loaded in place of the named one,
+    // or, with `aspiEntryPoints`, a layer that is nothing but those functions.
     std::string aspiLibrary;  // empty: the name as asked
+    std::map<std::string, FARPROC> aspiEntryPoints;
+    template <typename F>
+    static FARPROC EntryPoint(F* function) { return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function)); }
+    static HMODULE FakeLayer() { return reinterpret_cast<HMODULE>(0x4D460000); }
     HMODULE LoadLibraryA(LPCSTR name) override {
+        if (!aspiEntryPoints.empty()) return FakeLayer();
         return PlatformWrapper::LoadLibraryA(aspiLibrary.empty() ? name : aspiLibrary.c_str());
+    }
+    FARPROC GetProcAddress(HMODULE module, LPCSTR name) override {
+        if (module != FakeLayer()) return PlatformWrapper::GetProcAddress(module, name);
+        const auto found = aspiEntryPoints.find(name);
+        return found == aspiEntryPoints.end() ? nullptr : found->second;
+    }
+    BOOL FreeLibrary(HMODULE module) override {
+        return module == FakeLayer() ? TRUE : PlatformWrapper::FreeLibrary(module);
     }
 
     // --- Pass-through device calls behind the letters of `openable` ---

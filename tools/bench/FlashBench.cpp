@@ -28,13 +28,13 @@ namespace {
 const char kDriveId[] = "VENDORX CDROM DRIVE 52X ";
 const char kRevision[] = "1.05";
 
-void NoText(const char*) {}
+void NoText(void*, const char*) {}
 bool g_runFailed = false;
-void CatchOutcome(const char* text) {
+void CatchOutcome(void*, const char* text) {
     if (std::strcmp(text, "Flashing is incorrect!!") == 0) g_runFailed = true;
 }
-int NoProgress(int) { return 0; }
-std::uint8_t NotTerminated() { return 0; }
+int NoProgress(void*, int) { return 0; }
+std::uint8_t NotTerminated(void*) { return 0; }
 
 using ExecuteFn = int (*)(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t,
                           const std::uint8_t*, std::uint8_t, std::uint8_t*);

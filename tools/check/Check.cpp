@@ -62,15 +62,15 @@ CheckFacts* g_facts = nullptr;
 
 void Show(const char* where, const std::string& text) { g_facts->shown.push_back({where, text}); }
 void Note(const std::string& label, const std::string& text) { g_facts->notes.push_back(label + ": " + text); }
-void HookMessage(const char* text) { Show("log", text); }
-void HookStatus(const char* text) {
+void HookMessage(void*, const char* text) { Show("log", text); }
+void HookStatus(void*, const char* text) {
     if (g_facts->verbose && text[0] != '\0') Show("status", text);
 }
-void HookText(const char*) {}
-int HookGetText(char* buffer) { return buffer[0] = '\0', 0; }
-int HookProgress(int) { return 0; }
-void HookIdle() {}
-std::uint8_t HookTerminated() { return 0; }
+void HookText(void*, const char*) {}
+int HookGetText(void*, char* buffer) { return buffer[0] = '\0', 0; }
+int HookProgress(void*, int) { return 0; }
+void HookIdle(void*) {}
+std::uint8_t HookTerminated(void*) { return 0; }
 
 // Accepts every command at once with clear sense and records it.
 class DryRunPlatform final : public PlatformWrapper {
@@ -316,8 +316,8 @@ int Replay(const CheckOptions& o, CheckFacts& f) {
 
     // The worker's run.
     job.bHexImage = kind == ImageKind::Hex ? 1 : 0;
-    job.Hooks = UiHooks{HookText,     HookText,     HookText, HookGetText,   HookMessage,
-                        HookStatus,   HookProgress, HookIdle, HookTerminated};
+    job.Hooks = UiHooks{nullptr,    HookText,     HookText,     HookText, HookGetText,
+                        HookMessage, HookStatus, HookProgress, HookIdle, HookTerminated};
     job.bUsePassThrough = TransportPassThrough;
     DryRunPlatform platform;
     std::error_code ec;

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #include "vdrive/VirtualDrive.h"
 #include "vdrive/aspi/CompletionQueue.h"
 #include "vdrive/aspi/LayerConfig.h"

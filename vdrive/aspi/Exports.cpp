@@ -8,7 +8,7 @@
 #include <string>
 #include <type_traits>
 
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #include "vdrive/aspi/AspiLayer.h"
 
 extern "C" std::uint32_t ASPI_CALL GetASPI32SupportInfo(void);

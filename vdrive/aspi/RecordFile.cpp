@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 #include "vdrive/Digest.h"
 
 namespace vdrive::aspi {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "TestPlatform.h"
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 #include "flash/FlashEngine.h"
 
 namespace fltest {
@@ -110,12 +110,12 @@ protected:
         std::snprintf(job.szDriveText, sizeof job.szDriveText, "%s(0)", kDriveId.c_str());
         std::snprintf(job.szRevision, sizeof job.szRevision, "%s", revision.c_str());
         job.bHexImage = hex ? 1 : 0;
-        job.Hooks.CBSetRevision = [](const char* t) { g_events.push_back("Revision:" + std::string(t)); };
-        job.Hooks.CBSetDriveName = [](const char* t) { g_events.push_back("DriveName:" + std::string(t)); };
-        job.Hooks.CBShowMessage = [](const char* t) { g_events.push_back("Message:" + std::string(t)); };
-        job.Hooks.CBShowStatus = [](const char* t) { g_events.push_back("Status:" + std::string(t)); };
-        job.Hooks.CBSetProgress = [](int p) { return g_events.push_back("Progress:" + std::to_string(p)), 0; };
-        job.Hooks.CBIfTerminated = []() -> std::uint8_t {
+        job.Hooks.CBSetRevision = [](void*, const char* t) { g_events.push_back("Revision:" + std::string(t)); };
+        job.Hooks.CBSetDriveName = [](void*, const char* t) { g_events.push_back("DriveName:" + std::string(t)); };
+        job.Hooks.CBShowMessage = [](void*, const char* t) { g_events.push_back("Message:" + std::string(t)); };
+        job.Hooks.CBShowStatus = [](void*, const char* t) { g_events.push_back("Status:" + std::string(t)); };
+        job.Hooks.CBSetProgress = [](void*, int p) { return g_events.push_back("Progress:" + std::to_string(p)), 0; };
+        job.Hooks.CBIfTerminated = [](void*) -> std::uint8_t {
             return ++g_terminatedCalls >= g_terminateAtCall && g_terminateAtCall != 0;
         };
         job.bUsePassThrough = TransportPassThrough;

@@ -9,7 +9,7 @@
 #include <string>
 #include <tuple>
 
-#include "device/ScsiTypes.h"
+#include "scsi/ScsiTypes.h"
 #include "vdrive/VDriveTransport.h"
 #include "vdrive/VirtualDrive.h"
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <thread>
 
-#include "device/PassThroughDefs.h"
-#include "device/ScsiTypes.h"
+#include "scsi/PassThroughDefs.h"
+#include "scsi/ScsiTypes.h"
 #include "res/resource.h"
 
 std::string WindowText(HWND hWnd) {

@@ -34,18 +34,20 @@ TEST_F(Hooks, EachEffectIsInPlaceWhenTheHookReturns) {
     char name[64];
     std::memset(name, '#', sizeof name);
     std::string seen;
+    const UiHooks h = dlg->GetHooks();
+    void* const on = h.pContext;
     OnWorker([&] {
-        CBShowStatus("Updating.....");
+        h.CBShowStatus(on, "Updating.....");
         seen += Text(IDC_STATUS) + "|";
-        for (int position : {20, 23, 100}) seen += std::to_string(CBSetProgress(position)) + ",";  // the previous one
+        for (int position : {20, 23, 100}) seen += std::to_string(h.CBSetProgress(on, position)) + ",";  // the previous one
         seen += std::to_string(::SendMessageA(::GetDlgItem(hDlg, IDC_PROGRESS), PBM_GETPOS, 0, 0)) + "|";
-        CBSetDriveName(sixty.c_str());
-        CBSetRevision("A054");
+        h.CBSetDriveName(on, sixty.c_str());
+        h.CBSetRevision(on, "A054");
         seen += Text(IDC_DRIVE_LIST) + "|" + Text(IDC_REVISION) + "|";
-        seen += std::to_string(CBGetDriveName(name)) + "|";
-        CBSetAuxText("aux");  // the dialog has no control 1013: no effect
-        CBIdle();
-        seen += std::to_string(CBIfTerminated()) + "|" + Text(IDC_STATUS) + Text(IDC_LOG);
+        seen += std::to_string(h.CBGetDriveName(on, name)) + "|";
+        h.CBSetAuxText(on, "aux");  // the dialog has no control 1013: no effect
+        h.CBIdle(on);
+        seen += std::to_string(h.CBIfTerminated(on)) + "|" + Text(IDC_STATUS) + Text(IDC_LOG);
     });
     EXPECT_EQ("Updating.....|0,20,23,100|" + sixty + "|A054|49|0|Updating.....", seen);
     EXPECT_EQ(1, ::SendMessageA(hCombo, CB_GETCOUNT, 0, 0)) << "the name is the edit text, not a new item";
@@ -55,13 +57,14 @@ TEST_F(Hooks, EachEffectIsInPlaceWhenTheHookReturns) {
 
 TEST_F(Hooks, LogKeepsEveryLineOfALongLogAndShowsTheNewest) {
     std::string expected;
+    const UiHooks h = dlg->GetHooks();
     OnWorker([&] {
         for (int i = 0; i < 150; ++i) {
             const std::string line = i == 1 ? "" : "Address line " + std::to_string(i) + " of the transfer trace";
-            CBShowMessage(line.c_str());
+            h.CBShowMessage(h.pContext, line.c_str());
             expected += (i ? "\r\n" : "") + line;
         }
-        CBShowMessage("Flashing is incorrect!!");
+        h.CBShowMessage(h.pContext, "Flashing is incorrect!!");
         expected += "\r\nFlashing is incorrect!!";
     });
     ASSERT_GT(expected.size(), 4000u);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "AppFixture.h"
-#include "device/ExecuteCmd.h"
 #include "res/resource.h"
 
 namespace {
@@ -41,12 +40,10 @@ TEST_F(UpgradeCommand, APressWhileTheWorkerRunsIsRefusedWithoutTouchingAnything)
     g_hInCommand = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     g_hGoOn = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // The worker is held inside its first command until the test lets it go on.
-    platform.execute = [this](const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
-                              std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
-                              std::uint8_t* sense) {
+    platform.control = [answer = platform.control](const TestPlatform::Call& call) {
         ::SetEvent(g_hInCommand);
         ::WaitForSingleObject(g_hGoOn, INFINITE);
-        return fgExecuteCmd(platform, entry, flags, length, data, cdbLength, cdb, transport, sense);
+        return answer(call);
     };
     Press(false);
     ASSERT_TRUE(PumpUntil([] { return ::WaitForSingleObject(g_hInCommand, 0) == WAIT_OBJECT_0; }, 10000));

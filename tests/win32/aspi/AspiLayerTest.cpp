@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "device/AspiDefs.h"
-#include "device/ScsiTypes.h"
+#include "scsi/AspiDefs.h"
+#include "scsi/ScsiTypes.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-// LoadAspiLibrary and ReleaseDeviceAccess with Wine's wnaspi32 disabled
+// CDeviceAccess's LoadAspiLibrary and ReleaseDeviceAccess with Wine's wnaspi32 disabled
 // (WINEDLLOVERRIDES=wnaspi32=n, no wnaspi32.dll here) and two stand-in layers
 // that the test platform loads in place of WNASPI32: aspi_half.dll without
 // SendASPI32Command, aspi_full.dll with both entry points.
 #include <gtest/gtest.h>
 
 #include "TestPlatform.h"
-#include "device/AspiLibrary.h"
-#include "device/ScsiTypes.h"
+#include "device/DeviceAccess.h"
+#include "scsi/ScsiTypes.h"
 
 namespace {
 
@@ -23,27 +23,27 @@ TEST(AspiLibrary, LoadsTheLayerOrSaysWhyNot) {
         SCOPED_TRACE(c.library);
         TestPlatform platform;  // answers every box with OK: the load still failed
         platform.aspiLibrary = c.library;
-        HMODULE hAspi = nullptr;
-        EXPECT_EQ(c.loaded, LoadAspiLibrary(platform, owner, c.transport, &hAspi));
+        CDeviceAccess device(platform);
+        EXPECT_EQ(c.loaded, device.LoadAspiLibrary(owner, c.transport));
         // A layer without both entry points stays loaded until the release.
         const std::string dll = std::string(c.library) + ".dll";
-        EXPECT_EQ(*c.library ? GetModuleHandleA(dll.c_str()) : nullptr, hAspi);
+        EXPECT_EQ(*c.library ? GetModuleHandleA(dll.c_str()) : nullptr, device.AspiModule());
         ASSERT_EQ(*c.box ? 1u : 0u, platform.boxes.size());
         for (const auto& b : platform.boxes) {
             EXPECT_EQ(c.box, b.text + "|" + b.caption);
             EXPECT_EQ(owner, b.owner);
             EXPECT_EQ(c.style, b.style);
         }
-        if (c.loaded && hAspi) {  // the stand-in's entry points are the ones called
+        EXPECT_EQ(*c.library && c.loaded, device.HasAspiEntryPoints());
+        if (device.HasAspiEntryPoints()) {  // the stand-in's entry points are the ones called
             SRB_HAInquiry srb{};
-            EXPECT_EQ(0x0102u, platform.GetASPI32SupportInfo());
-            EXPECT_EQ(0x04u, platform.SendASPI32Command(&srb));
+            EXPECT_EQ(0x0102u, device.GetASPI32SupportInfo());
+            EXPECT_EQ(0x04u, device.SendASPI32Command(&srb));
             EXPECT_EQ(0x04, srb.SRB_Status);
         }
-        for (int release = 0; release < 2; ++release) EXPECT_TRUE(ReleaseDeviceAccess(platform, &hAspi));
-        EXPECT_EQ(nullptr, hAspi);
-        EXPECT_EQ(nullptr, platform.GetASPI32SupportInfo) << "entry point left after the release";
-        EXPECT_EQ(nullptr, platform.SendASPI32Command) << "entry point left after the release";
+        for (int release = 0; release < 2; ++release) EXPECT_TRUE(device.ReleaseDeviceAccess());
+        EXPECT_EQ(nullptr, device.AspiModule());
+        EXPECT_FALSE(device.HasAspiEntryPoints()) << "entry points left after the release";
         EXPECT_EQ(nullptr, GetModuleHandleA(dll.c_str()));
     }
 }

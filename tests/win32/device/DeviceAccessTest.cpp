@@ -1,5 +1,6 @@
-// fgExecuteCmd, DiscoverDrives and ReleaseDrives against the test platform's
-// fake pass-through device calls behind drive letters and ASPI entry points.
+// CDeviceAccess's commands, DiscoverDrives and ReleaseDrives over the test
+// platform's fake pass-through device calls behind drive letters and its
+// fake ASPI entry points.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,10 +11,10 @@
 #include <vector>
 
 #include "TestPlatform.h"
-#include "device/AspiDefs.h"
+#include "scsi/AspiDefs.h"
 #include "device/DriveDiscovery.h"
-#include "device/ExecuteCmd.h"
-#include "device/PassThroughDefs.h"
+#include "device/DeviceAccess.h"
+#include "scsi/PassThroughDefs.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ protected:
     ~PassThrough() override { EXPECT_EQ(fake.bounceAllocs - fake.failBounce, fake.bounceFrees) << "bounce buffer kept"; }
     int Run(std::uint8_t flags, std::uint32_t length, std::uint8_t* data, std::uint8_t cdbLength = 12) {
         std::memset(sense, 0xEE, sizeof sense);
-        return fgExecuteCmd(fake, entry, flags, length, data, cdbLength, kCdb, TransportPassThrough, sense);
+        return CDeviceAccess(fake).ExecuteCmd(entry, flags, length, data, cdbLength, kCdb, TransportPassThrough, sense);
     }
 
     TestPlatform fake;
@@ -141,6 +142,8 @@ std::uint32_t ASPI_CALL Execute(void* p) {
     return SS_PENDING;
 }
 
+std::uint32_t ASPI_CALL OneAdapter() { return 0x0101; }
+
 TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
     const struct { bool loaded, later; std::uint8_t flags, status; int expected; } cases[] = {
         {true, false, SRB_DIR_IN, SS_COMP, 1}, {true, false, SRB_DIR_OUT, SS_ERR, 0},
@@ -149,12 +152,17 @@ TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.later ? "pending" : "at once") << ", status " << int(c.status));
         TestPlatform platform;
-        platform.SendASPI32Command = c.loaded ? Execute : nullptr;
+        platform.aspiEntryPoints = {{"GetASPI32SupportInfo", TestPlatform::EntryPoint(OneAdapter)},
+                                    {"SendASPI32Command", TestPlatform::EntryPoint(Execute)}};
+        CDeviceAccess device(platform);  // with no layer loaded, nothing can be sent
+        if (c.loaded) {
+            ASSERT_TRUE(device.LoadAspiLibrary(nullptr, TransportAspi));
+        }
         g_later = c.later, g_finalStatus = c.status;
         std::uint8_t data[40] = {}, sense[32];
         std::memset(sense, 0xEE, sizeof sense);
         const DriveEntry entry{nullptr, 2, 6, 0x7FF, "", ""};
-        EXPECT_EQ(c.expected, fgExecuteCmd(platform, entry, c.flags, sizeof data, data, 12, kCdb, TransportAspi, sense));
+        EXPECT_EQ(c.expected, device.ExecuteCmd(entry, c.flags, sizeof data, data, 12, kCdb, TransportAspi, sense));
         if (g_completer.joinable()) g_completer.join();
         EXPECT_EQ(Bytes(16, 0), Bytes(sense, sense + 16));
         if (!c.loaded) continue;
@@ -250,7 +258,8 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
         SCOPED_TRACE(c.name);
         Letters fake(c);
         DriveTable table{{}, -1};
-        DiscoverDrives(fake, table, TransportPassThrough, c.legacy);
+        CDeviceAccess device(fake);
+        DiscoverDrives(device, table, TransportPassThrough, c.legacy);
         ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
         EXPECT_EQ(c.opened, fake.opened);
         for (std::size_t i = 0; i < fake.openArgs.size(); i += 5)
@@ -320,13 +329,15 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
     };
     for (const auto& c : cases) {
         TestPlatform platform;
-        platform.GetASPI32SupportInfo = SupportInfo;
-        platform.SendASPI32Command = Send;
+        platform.aspiEntryPoints = {{"GetASPI32SupportInfo", TestPlatform::EntryPoint(SupportInfo)},
+                                    {"SendASPI32Command", TestPlatform::EntryPoint(Send)}};
+        CDeviceAccess device(platform);
+        ASSERT_TRUE(device.LoadAspiLibrary(nullptr, TransportAspi));
         g_adapters = c.adapters;
         g_supportInfo = c.support | static_cast<std::uint32_t>(c.adapters.size());
         g_probed.clear();
         DriveTable table{{}, -1};
-        DiscoverDrives(platform, table, TransportAspi, 0);
+        DiscoverDrives(device, table, TransportAspi, 0);
         ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
         EXPECT_EQ(c.probed, g_probed);
         std::string entries;

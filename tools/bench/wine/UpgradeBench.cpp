@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/FlashDlg.h"
+#include "scsi/AspiDefs.h"
 #include "res/resource.h"
 
 namespace {
@@ -40,15 +41,27 @@ public:
         std::fprintf(stderr, "upgrade bench: unexpected box \"%s\" (%s)\n", text, caption);
         return IDOK;
     }
-    int ExecuteCmd(const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
-                   std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
-                   std::uint8_t* sense) override {
-        if (cdb[0] == 0x3B && cdb[1] == 0x07) {
-            ::QueryPerformanceCounter(&saveAt);
-            saved = true;
-        }
-        return Platform::ExecuteCmd(entry, flags, length, data, cdbLength, cdb, transport, sense);
+    // The layer's SendASPI32Command, watched for the save command on its
+    // way to the drive.
+    FARPROC GetProcAddress(HMODULE module, LPCSTR name) override {
+        const FARPROC real = PlatformWrapper::GetProcAddress(module, name);
+        if (std::strcmp(name, "SendASPI32Command") != 0 || real == nullptr) return real;
+        s_send = reinterpret_cast<PFN_SENDASPI32COMMAND>(reinterpret_cast<void*>(real));
+        s_bench = this;
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&WatchedSend));
     }
+
+private:
+    static std::uint32_t ASPI_CALL WatchedSend(void* request) {
+        const auto* srb = static_cast<const SRB_ExecSCSICmd*>(request);
+        if (srb->SRB_Cmd == SC_EXEC_SCSI_CMD && srb->CDBByte[0] == 0x3B && srb->CDBByte[1] == 0x07) {
+            ::QueryPerformanceCounter(&s_bench->saveAt);
+            s_bench->saved = true;
+        }
+        return s_send(request);
+    }
+    static inline PFN_SENDASPI32COMMAND s_send = nullptr;
+    static inline BenchPlatform* s_bench = nullptr;
 };
 
 std::string HexRecord(unsigned address, unsigned kind, const unsigned char* data, unsigned n) {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "device/DriveEntry.h"
+#include "scsi/DriveEntry.h"
 
 // Direction flags: the ASPI values, used on both transports.
 constexpr std::uint8_t SRB_DIR_IN = 0x08;
