@@ -286,12 +286,12 @@ bool CFlashDlg::StartUpgrade() {
     // still disables it too.
     Item(IDC_UPGRADE).EnableWindow(FALSE);
     m_WorkerStart = FlashWorkerStart{&m_Job, &m_device, &CFlashDlg::OnWorkerRunState, this};
-    HANDLE hWorker = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &FlashWorkerProc, &m_WorkerStart, 0, nullptr));
+    HANDLE hWorker = reinterpret_cast<HANDLE>(m_platform.BeginThread(&FlashWorkerProc, &m_WorkerStart));
     if (hWorker == nullptr) {
         Item(IDC_UPGRADE).EnableWindow(TRUE);  // no run: ready for another press
         return false;
     }
-    ::CloseHandle(hWorker);
+    m_platform.CloseHandle(hWorker);
     return true;
 }
 

@@ -63,7 +63,7 @@ void DiscoverAspiDrives(CDeviceAccess& device, DriveTable& table) {
             if (target.SRB_Status != SS_COMP || target.SRB_DeviceType != DTYPE_CDROM) {
                 continue;
             }
-            DriveEntry* entry = AllocateDriveEntry();
+            DriveEntry* entry = AllocateDriveEntry(device);
             if (entry == nullptr) {
                 continue;
             }
@@ -73,7 +73,7 @@ void DiscoverAspiDrives(CDeviceAccess& device, DriveTable& table) {
             if (IdentifyAspiDrive(device, *entry)) {
                 table.pEntries[table.nCount++] = entry;
             } else {
-                FreeDriveEntry(entry);  // the next drive found takes the slot
+                FreeDriveEntry(device, entry);  // the next drive found takes the slot
             }
         }
     }

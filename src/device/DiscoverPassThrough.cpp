@@ -71,7 +71,7 @@ int AddAdapterListDrives(Platform& platform, DriveTable& table, HANDLE hDevice) 
         if (!IsOpticalDrive(unit.InquiryData)) {
             continue;
         }
-        DriveEntry* entry = AllocateDriveEntry();
+        DriveEntry* entry = AllocateDriveEntry(platform);
         if (entry == nullptr) {
             continue;
         }
@@ -99,7 +99,7 @@ void DiscoverLetterDrives(Platform& platform, DriveTable& table) {
         std::uint8_t data[kLetterInquiryBufferSize];
         DriveEntry* entry = nullptr;
         if (InquireLetter(platform, hDevice, data) && IsOpticalDrive(data)) {
-            entry = AllocateDriveEntry();
+            entry = AllocateDriveEntry(platform);
         }
         if (entry == nullptr) {
             platform.CloseHandle(hDevice);

@@ -6,8 +6,8 @@
 #include "device/DeviceAccess.h"
 
 // A zero-filled entry from the process heap, or null.
-DriveEntry* AllocateDriveEntry();
-void FreeDriveEntry(DriveEntry* entry);
+DriveEntry* AllocateDriveEntry(Platform& platform);
+void FreeDriveEntry(Platform& platform, DriveEntry* entry);
 
 void DiscoverAspiDrives(CDeviceAccess& device, DriveTable& table);
 void DiscoverLetterDrives(Platform& platform, DriveTable& table);       // NT 5 and later

@@ -5,11 +5,11 @@
 #include "device/DriveDiscovery.h"
 #include "scsi/ScsiTypes.h"
 
-DriveEntry* AllocateDriveEntry() {
-    return static_cast<DriveEntry*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(DriveEntry)));
+DriveEntry* AllocateDriveEntry(Platform& platform) {
+    return static_cast<DriveEntry*>(platform.HeapAllocZero(sizeof(DriveEntry)));
 }
 
-void FreeDriveEntry(DriveEntry* entry) { HeapFree(GetProcessHeap(), 0, entry); }
+void FreeDriveEntry(Platform& platform, DriveEntry* entry) { platform.HeapFree(entry); }
 
 void DiscoverDrives(CDeviceAccess& device, DriveTable& table, BYTE transport, BYTE legacyNtScan) {
     table.nCount = 0;
@@ -38,7 +38,7 @@ void ReleaseDrives(Platform& platform, DriveTable& table) {
         }
     }
     for (int i = 0; i < table.nCount; ++i) {
-        FreeDriveEntry(table.pEntries[i]);
+        FreeDriveEntry(platform, table.pEntries[i]);
         table.pEntries[i] = nullptr;
     }
     table.nCount = 0;

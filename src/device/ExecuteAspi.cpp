@@ -9,7 +9,7 @@
 #include "scsi/AspiDefs.h"
 #include "device/ExecuteTransports.h"
 
-int ExecuteAspi(const CDeviceAccess& device, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+int ExecuteAspi(CDeviceAccess& device, const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                 std::uint8_t cdbLength, const std::uint8_t* cdb) {
     if (!device.HasAspiEntryPoints()) {
         return 0;  // the layer is not loaded: nothing to send through
@@ -27,7 +27,7 @@ int ExecuteAspi(const CDeviceAccess& device, const DriveEntry& entry, std::uint8
     srb.SRB_SenseLen = SENSE_LEN;
     srb.SRB_CDBLen = cdbLength;
 
-    HANDLE hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE hEvent = device.CreateEventA(TRUE, FALSE);
     if (hEvent == nullptr) {
         return 0;
     }
@@ -40,6 +40,6 @@ int ExecuteAspi(const CDeviceAccess& device, const DriveEntry& entry, std::uint8
             ResetEvent(hEvent);
         }
     }
-    CloseHandle(hEvent);
+    device.CloseHandle(hEvent);
     return srb.SRB_Status == SS_COMP ? 1 : 0;
 }

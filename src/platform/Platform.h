@@ -73,6 +73,15 @@ public:
     virtual void* AllocBounceBuffer(SIZE_T size) = 0;
     virtual void FreeBounceBuffer(void* buffer) = 0;
 
+    // --- The worker thread, the ASPI requests' events, the drive entries ----
+    // _beginthreadex: the thread's handle, or 0.
+    virtual std::uintptr_t BeginThread(unsigned(__stdcall* proc)(void*), void* param) = 0;
+    // An unnamed event with no security attributes; closed with CloseHandle.
+    virtual HANDLE CreateEventA(BOOL manualReset, BOOL initialState) = 0;
+    // Zero-filled memory from the process heap, or null.
+    virtual void* HeapAllocZero(SIZE_T size) = 0;
+    virtual BOOL HeapFree(void* block) = 0;
+
     // --- The ASPI layer, loaded at run time ---------------------------------
     virtual HMODULE LoadLibraryA(LPCSTR name) = 0;
     virtual FARPROC GetProcAddress(HMODULE module, LPCSTR name) = 0;
@@ -127,6 +136,14 @@ public:
     BOOL CloseHandle(HANDLE handle) override { return m_target.CloseHandle(handle); }
     void* AllocBounceBuffer(SIZE_T size) override { return m_target.AllocBounceBuffer(size); }
     void FreeBounceBuffer(void* buffer) override { m_target.FreeBounceBuffer(buffer); }
+    std::uintptr_t BeginThread(unsigned(__stdcall* proc)(void*), void* param) override {
+        return m_target.BeginThread(proc, param);
+    }
+    HANDLE CreateEventA(BOOL manualReset, BOOL initialState) override {
+        return m_target.CreateEventA(manualReset, initialState);
+    }
+    void* HeapAllocZero(SIZE_T size) override { return m_target.HeapAllocZero(size); }
+    BOOL HeapFree(void* block) override { return m_target.HeapFree(block); }
     HMODULE LoadLibraryA(LPCSTR name) override { return m_target.LoadLibraryA(name); }
     FARPROC GetProcAddress(HMODULE module, LPCSTR name) override {
         return m_target.GetProcAddress(module, name);

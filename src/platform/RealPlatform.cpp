@@ -9,6 +9,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <process.h>
 #include <windows.h>
 #include <shellapi.h>
 #else
@@ -51,6 +52,14 @@ public:
     BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
     void* AllocBounceBuffer(SIZE_T size) override { return ::HeapAlloc(::GetProcessHeap(), 0, size); }
     void FreeBounceBuffer(void* buffer) override { ::HeapFree(::GetProcessHeap(), 0, buffer); }
+    std::uintptr_t BeginThread(unsigned(__stdcall* proc)(void*), void* param) override {
+        return ::_beginthreadex(nullptr, 0, proc, param, 0, nullptr);
+    }
+    HANDLE CreateEventA(BOOL manualReset, BOOL initialState) override {
+        return ::CreateEventA(nullptr, manualReset, initialState, nullptr);
+    }
+    void* HeapAllocZero(SIZE_T size) override { return ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size); }
+    BOOL HeapFree(void* block) override { return ::HeapFree(::GetProcessHeap(), 0, block); }
     HMODULE LoadLibraryA(LPCSTR name) override { return ::LoadLibraryA(name); }
     FARPROC GetProcAddress(HMODULE module, LPCSTR name) override { return ::GetProcAddress(module, name); }
     BOOL FreeLibrary(HMODULE module) override { return ::FreeLibrary(module); }

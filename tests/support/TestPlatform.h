@@ -11,6 +11,7 @@
 // nothing global.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,10 @@
 #include <vector>
 
 #include "platform/Platform.h"
+
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 class TestPlatform : public PlatformWrapper {
 public:
@@ -143,7 +148,43 @@ public:
         calls.push_back({h, code, inLength, outLength, in, out, overlapped == nullptr});
         return returned != nullptr && control(calls.back());
     }
-    BOOL CloseHandle(HANDLE h) override { return closed.push_back(h), TRUE; }
+    // Events are closed for real and leave `events`; every other handle is
+    // recorded in `closed`, and those of real objects (the worker) are closed
+    // for real too.
+    BOOL CloseHandle(HANDLE h) override {
+        const auto event = std::find(events.begin(), events.end(), h);
+        if (event != events.end()) return events.erase(event), PlatformWrapper::CloseHandle(h);
+        closed.push_back(h);
+        const bool letter = LetterOf(h) >= 'a' && LetterOf(h) <= 'z' && LetterHandle(LetterOf(h)) == h;
+        return letter ? TRUE : PlatformWrapper::CloseHandle(h);
+    }
+
+    // --- Events, drive entries and the worker thread ---
+    std::vector<HANDLE> events;  // created and not yet closed
+    HANDLE CreateEventA(BOOL manualReset, BOOL initialState) override {
+        const HANDLE h = PlatformWrapper::CreateEventA(manualReset, initialState);
+        if (h != nullptr) events.push_back(h);
+        return h;
+    }
+    int entryAllocs = 0, entryFrees = 0;
+    void* HeapAllocZero(SIZE_T size) override { return ++entryAllocs, PlatformWrapper::HeapAllocZero(size); }
+    BOOL HeapFree(void* block) override { return ++entryFrees, PlatformWrapper::HeapFree(block); }
+    // With holdThreads, a thread is made suspended and runs from ReleaseThreads on.
+    bool holdThreads = false;
+    std::vector<HANDLE> heldThreads;
+    std::uintptr_t BeginThread(unsigned(__stdcall* proc)(void*), void* param) override {
+        const std::uintptr_t h = ::_beginthreadex(nullptr, 0, proc, param, holdThreads ? CREATE_SUSPENDED : 0, nullptr);
+        HANDLE mine = nullptr;
+        if (h != 0 && holdThreads &&
+            ::DuplicateHandle(::GetCurrentProcess(), reinterpret_cast<HANDLE>(h), ::GetCurrentProcess(), &mine, 0, FALSE,
+                              DUPLICATE_SAME_ACCESS))
+            heldThreads.push_back(mine);
+        return h;
+    }
+    void ReleaseThreads() {
+        for (HANDLE h : heldThreads) ::ResumeThread(h), ::CloseHandle(h);
+        heldThreads.clear();
+    }
     void* AllocBounceBuffer(SIZE_T size) override {
         ++bounceAllocs;
         if (failBounce) return nullptr;

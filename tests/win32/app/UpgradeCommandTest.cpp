@@ -33,39 +33,32 @@ protected:
     }
 };
 
-HANDLE g_hInCommand, g_hGoOn;
 
 TEST_F(UpgradeCommand, APressWhileTheWorkerRunsIsRefusedWithoutTouchingAnything) {
-    StartWith("bin");  // no image: the held run then ends quickly
-    g_hInCommand = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    g_hGoOn = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    // The worker is held inside its first command until the test lets it go on.
-    platform.control = [answer = platform.control](const TestPlatform::Call& call) {
-        ::SetEvent(g_hInCommand);
-        ::WaitForSingleObject(g_hGoOn, INFINITE);
-        return answer(call);
-    };
+    StartWith("bin");  // no image: the run, once let go, ends quickly
+    platform.holdThreads = true;  // the worker exists but has not run a line
     Press(false);
-    ASSERT_TRUE(PumpUntil([] { return ::WaitForSingleObject(g_hInCommand, 0) == WAIT_OBJECT_0; }, 10000));
+    ASSERT_EQ(1u, platform.heldThreads.size());
+    EXPECT_FALSE(Enabled(IDC_UPGRADE)) << "greyed by the press itself, before the worker runs";
+    EXPECT_FALSE(Enabled(IDCANCEL));
 
     std::vector<unsigned char> job(sizeof(FlashJob));
     std::memcpy(job.data(), &dlg->Job(), job.size());
     const std::string log = Text(IDC_LOG);
     ::EnableWindow(::GetDlgItem(hDlg, IDC_UPGRADE), TRUE);  // even an enabled button must not start a second run
     Press(false);
+    EXPECT_EQ(1u, platform.heldThreads.size()) << "a second worker";
     EXPECT_FALSE(Enabled(IDCANCEL));
     EXPECT_EQ(0, std::memcmp(job.data(), &dlg->Job(), job.size()));
     EXPECT_EQ(log, Text(IDC_LOG));
 
-    ::SetEvent(g_hGoOn);
+    platform.ReleaseThreads();
     ASSERT_TRUE(PumpUntil([&] { return Enabled(IDCANCEL); }, 30000));
     Press(false);  // after the run too
     EXPECT_TRUE(Enabled(IDCANCEL));
     const std::string after = Text(IDC_LOG);  // one run, one outcome line, the last
     EXPECT_TRUE(after.ends_with("\r\nFlashing is incorrect!!")) << after;
     EXPECT_EQ(after.find("Flashing is incorrect!!"), after.rfind("Flashing is incorrect!!"));
-    ::CloseHandle(g_hInCommand);
-    ::CloseHandle(g_hGoOn);
 }
 
 // Unreadable, or longer than the 260-character buffer: the platform then

@@ -67,9 +67,9 @@ protected:
 // start meets the drive's alignment mask inside its allocation, wherever the
 // allocation lies.
 TEST_F(PassThrough, RequestRecordAndDataForEachDirectionThroughAnAlignedBounceBuffer) {
-    const struct { std::uint8_t flags, dataIn; std::uint32_t mask; std::size_t misalign; } cases[] = {
-        {SRB_DIR_OUT, 0, 0x7FF, 8}, {SRB_DIR_IN, 1, 0x7FF, 1}, {SRB_DIR_IN | SRB_DIR_OUT, 0, 0x7FF, 0},
-        {0, 0, 0x3, 1}, {SRB_DIR_IN, 1, 0, 5}};
+    const struct { std::uint8_t flags, dataIn; std::uint32_t mask; std::size_t misalign; std::uint8_t cdbLength; } cases[] = {
+        {SRB_DIR_OUT, 0, 0x7FF, 8, 12}, {SRB_DIR_IN, 1, 0x7FF, 1, 12}, {SRB_DIR_IN | SRB_DIR_OUT, 0, 0x7FF, 0, 12},
+        {0, 0, 0x3, 1, 12}, {SRB_DIR_IN, 1, 0, 5, 12}, {SRB_DIR_OUT, 0, 0x7FF, 8, 16}};  // 16: the field's whole size
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "flags " << int(c.flags) << ", mask " << c.mask);
         ASSERT_EQ(&c - cases, static_cast<int>(fake.calls.size()));
@@ -78,7 +78,7 @@ TEST_F(PassThrough, RequestRecordAndDataForEachDirectionThroughAnAlignedBounceBu
         std::uint8_t data[100];
         Bytes before(100), back(100);
         for (int i = 0; i < 100; ++i) data[i] = before[i] = static_cast<std::uint8_t>(i), back[i] = 0x40 + i;
-        ASSERT_EQ(1, Run(c.flags, sizeof data, data));
+        ASSERT_EQ(1, Run(c.flags, sizeof data, data, c.cdbLength));
         const auto& call = fake.calls.back();
         EXPECT_EQ(entry.hDevice, call.h);
         EXPECT_EQ(0x4D014u, call.code);
@@ -86,7 +86,7 @@ TEST_F(PassThrough, RequestRecordAndDataForEachDirectionThroughAnAlignedBounceBu
         EXPECT_TRUE(call.overlappedNull);
         EXPECT_EQ(44u, call.inLength);
         EXPECT_EQ(80u, call.outLength);
-        const PassThroughRecord want = Record(3, 5, 12, c.dataIn, 100, 65535, sent.Spt.DataBuffer, kCdb);
+        const PassThroughRecord want = Record(3, 5, c.cdbLength, c.dataIn, 100, 65535, sent.Spt.DataBuffer, kCdb);
         EXPECT_EQ(0, std::memcmp(&want, &sent, sizeof want));
         if (c.flags & SRB_DIR_OUT) {
             EXPECT_EQ(before, sentData) << "data sent";
@@ -164,6 +164,7 @@ TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
         const DriveEntry entry{nullptr, 2, 6, 0x7FF, "", ""};
         EXPECT_EQ(c.expected, device.ExecuteCmd(entry, c.flags, sizeof data, data, 12, kCdb, TransportAspi, sense));
         if (g_completer.joinable()) g_completer.join();
+        EXPECT_TRUE(platform.events.empty()) << "the request's event is left open";
         EXPECT_EQ(Bytes(16, 0), Bytes(sense, sense + 16));
         if (!c.loaded) continue;
         SRB_ExecSCSICmd want;
@@ -261,6 +262,7 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
         CDeviceAccess device(fake);
         DiscoverDrives(device, table, TransportPassThrough, c.legacy);
         ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
+        EXPECT_EQ(table.nCount, fake.entryAllocs - fake.entryFrees) << "an entry kept outside the table";
         EXPECT_EQ(c.opened, fake.opened);
         for (std::size_t i = 0; i < fake.openArgs.size(); i += 5)
             EXPECT_EQ((std::vector<DWORD>{GENERIC_READ | GENERIC_WRITE, 3, OPEN_EXISTING, 0, 1}),
@@ -276,6 +278,7 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
         }
         EXPECT_EQ(c.entries, entries);
         ReleaseDrives(fake, table);
+        EXPECT_EQ(fake.entryAllocs, fake.entryFrees) << "an entry outlives the release";
         EXPECT_EQ(0, table.nCount);
         for (char letter : fake.opened)  // every handle opened is closed once, by the scan or by the release
             EXPECT_EQ(c.openable.find(letter) != std::string::npos ? 1 : 0,
@@ -339,6 +342,8 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
         DriveTable table{{}, -1};
         DiscoverDrives(device, table, TransportAspi, 0);
         ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
+        EXPECT_EQ(table.nCount, platform.entryAllocs - platform.entryFrees) << "an entry kept outside the table";
+        EXPECT_TRUE(platform.events.empty()) << "an INQUIRY's event is left open";
         EXPECT_EQ(c.probed, g_probed);
         std::string entries;
         for (int i = 0; i < table.nCount; ++i) {
@@ -349,6 +354,7 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
         }
         EXPECT_EQ(c.entries, entries);
         ReleaseDrives(platform, table);
+        EXPECT_EQ(platform.entryAllocs, platform.entryFrees) << "an entry outlives the release";
         EXPECT_TRUE(platform.closed.empty());
     }
 }
