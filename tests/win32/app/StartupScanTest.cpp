@@ -8,6 +8,7 @@
 
 #include "AppFixture.h"
 #include "res/resource.h"
+#include "scsi/PassThroughDefs.h"
 
 namespace {
 
@@ -20,6 +21,10 @@ TEST_F(StartupScan, NtFourAsksTheAdapterListAndNotEachLetter) {
     vdrive::VirtualDrive& drive = AddDrive('e', kModelA.c_str(), "A054");
     WriteList({{kModelA, "A054.hex"}});
     ASSERT_NE(nullptr, CreateMainDialog());
+    EXPECT_EQ("cdefghijklmnopqrstuvwxy", platform.opened) << "the letters whose adapter lists are asked";
+    ASSERT_EQ(1u, platform.calls.size()) << "one request, to the one letter that opens";
+    EXPECT_EQ(TestPlatform::LetterHandle('e'), platform.calls[0].h);
+    EXPECT_EQ(kIoctlScsiGetInquiryData, platform.calls[0].code);
     EXPECT_EQ(0u, drive.CommandCount());
     EXPECT_EQ(0, ::SendDlgItemMessageA(hDlg, IDC_DRIVE_LIST, CB_GETCOUNT, 0, 0));
 }
