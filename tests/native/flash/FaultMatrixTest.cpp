@@ -13,7 +13,9 @@ using namespace fltest;
 namespace {
 
 enum Cmd { Vendor, Chunk, Header, Save, Other, None };  // Chunk: the second one, at buffer offset 1020h
-enum Kind { Check, Lost, Gone };  // CHECK CONDITION, answer lost (result 0, no sense), drive vanished
+// CHECK CONDITION, answer lost (result 0, no sense), drive vanished, answered
+// as done with only flag bits (20h) in sense byte 2
+enum Kind { Check, Lost, Gone, Flagged };
 
 Cmd Which(const std::uint8_t* cdb) {
     if (cdb[0] == 0x95) return Vendor;
@@ -25,6 +27,14 @@ Cmd Which(const std::uint8_t* cdb) {
 std::size_t OpenFiles() {
     const auto fds = std::filesystem::directory_iterator("/proc/self/fd");
     return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+}
+
+bool IsOpen(const std::string& path) {
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(fd.path(), ec) == path) return true;
+    }
+    return false;
 }
 
 const char* const kDone = "I will in fgTestUnitReadyComplete()\n";
@@ -55,6 +65,8 @@ std::vector<Cell> Cells() {
         cells.push_back({Header, f.kind, f.sense, 0, log('B'), sum + "\n", 1, 1});
         cells.push_back({Save, f.kind, f.sense, 0, log('C'), sum, 1, 1});
     }
+    // The whole sense key byte counts, not only its key bits.
+    cells.push_back({Header, Flagged, {}, 0, "Execute command errorB!! 20/ 0/ 0", "Execute command error!! 20/ 0/ 0\n", 1, 1});
     // A chunk refused 1 to 5 times gets through; the sixth refusal ends the run.
     for (std::uint32_t times = 1; times <= 7; ++times) {
         const bool through = times < 6;
@@ -70,11 +82,14 @@ TEST_F(FaultMatrix, EveryCommandEveryFault) {
     const std::vector<Cell> cells = Cells();
     // Two chunks, the second 40 bytes long; check sum 718h + (100000h - 1028h) * FFh = EF40h (mod 10000h).
     WriteFile(Path("fw"), kDriveId + "1.05" + std::string(4108, '\0'));
-    Cmd lost = None;
-    platform.execute = [&lost](const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
-                               std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport,
-                               std::uint8_t* sense) {
+    Cmd lost = None, flagged = None;
+    bool imageOpenAtFirstChunk = false;
+    const std::string image = std::filesystem::canonical(Path("fw")).string();
+    platform.execute = [&](const DriveEntry& entry, std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
+                           std::uint8_t cdbLength, const std::uint8_t* cdb, std::uint8_t transport, std::uint8_t* sense) {
+        if (cdb[0] == 0x3B && cdb[1] == 6 && cdb[5] == 0x20) imageOpenAtFirstChunk = IsOpen(image);
         const int result = VDriveExecuteCmd(entry, flags, length, data, cdbLength, cdb, transport, sense);
+        if (Which(cdb) == flagged) sense[2] = 0x20;
         if (Which(cdb) != lost) return result;
         std::memset(sense, 0, kSenseBufferSize);
         return 0;
@@ -85,6 +100,8 @@ TEST_F(FaultMatrix, EveryCommandEveryFault) {
         Reset();
         vdrive::FaultPlan plan;
         lost = c.kind == Lost ? c.cmd : None;
+        flagged = c.kind == Flagged ? c.cmd : None;
+        imageOpenAtFirstChunk = false;
         if (c.kind == Gone) plan.VanishAfter(c.cmd == Vendor ? 0u : c.cmd + 1u);  // commands: 95h, chunks, header, save
         if (c.kind == Check && c.cmd == Vendor) plan.FailCommand(1, c.sense);
         if (c.kind == Check && c.cmd == Chunk) plan.FailChunkAt(0x1020, c.times ? c.times : plan.kAlways, c.sense);
@@ -97,6 +114,7 @@ TEST_F(FaultMatrix, EveryCommandEveryFault) {
         const std::size_t filesBefore = OpenFiles();
         Run(job);  // also checks that Run gave the buffer back, once
         EXPECT_EQ(OpenFiles(), filesBefore);
+        EXPECT_FALSE(imageOpenAtFirstChunk) << "the image file is still open when the transfer starts";
         EXPECT_EQ(platform.imageAllocs, 1);
         const bool ok = c.error.empty();
         std::vector<std::string> log = {"Check Sum : EF40", "Please wait a minute.....", c.error, kIncorrect};
