@@ -16,6 +16,7 @@ namespace ctltest {  // in RotatedTextTest.cpp
 SIZE Extent(const std::string& s);
 std::vector<COLORREF> Read(HDC dc, int w, int h);
 std::vector<COLORREF> Painted(int w, int h, const std::function<void(HDC)>& draw);
+bool PumpUntil(const std::function<bool()>& done);
 }  // namespace ctltest
 
 namespace {
@@ -137,6 +138,13 @@ TEST_F(LabelTest, BackgroundBlinkAlternatesColours) {
             EXPECT_TRUE(out.back() == want && out.front() == want) << r.what << ": background and behind the text";
         }
         l.BlinkBack(FALSE, 0);
+        CLabelCtrl own(tp);  // and on its own timer 2, with nothing sent
+        Bind(own);
+        if (r.own) own.SetBackColor(r.normal);
+        own.BlinkBack(TRUE, 10);
+        ASSERT_EQ(Shot(own).back(), r.normal) << r.what;
+        EXPECT_TRUE(PumpUntil([&] { return Shot(own).back() == r.alternate; })) << r.what << ": blinks by itself";
+        own.BlinkBack(FALSE, 0);
     }
     SetSysColors(1, &face, &saved);
 }
@@ -153,12 +161,7 @@ TEST_F(LabelTest, WindowTextAndLogicalTextStayApartWhileTheTextBlinksOnTimerOne)
     label.SetVertical(TRUE);
     EXPECT_EQ(RawText(h), "ab");
     label.SetVertical(FALSE).SetText("Revision").BlinkText(TRUE, 10);
-    MSG msg;
-    for (int i = 0; i < 200 && RawText(h) == "Revision"; ++i) {
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-        Sleep(10);
-    }
-    ASSERT_EQ(RawText(h), "") << "the timer hid the text";
+    ASSERT_TRUE(PumpUntil([&] { return RawText(h) == ""; })) << "the timer hid the text";
     const struct { const char* what; WPARAM size; bool buffer; LRESULT copied; const char* text; } rows[] = {
         {"whole", 64, true, 8, "Revision"},
         {"cut to the buffer", 4, true, 3, "Rev"},

@@ -37,6 +37,18 @@ std::vector<COLORREF> Painted(int w, int h, const std::function<void(HDC)>& draw
     SelectObject(dc, oldFont), SelectObject(dc, oldBmp), DeleteDC(dc), DeleteObject(bmp);
     return px;
 }
+// Serves this thread's messages, waiting for them rather than for the clock,
+// until `done` holds; false after five seconds without.
+bool PumpUntil(const std::function<bool()>& done) {
+    const DWORD start = GetTickCount();
+    MSG msg;
+    while (!done()) {
+        if (GetTickCount() - start > 5000) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+    return true;
+}
 }  // namespace ctltest
 
 namespace {

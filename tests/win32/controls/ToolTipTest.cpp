@@ -1,9 +1,10 @@
 // The owner control's tooltip: the popup, measuring, placement, painting, and the polling of
-// pointer, buttons and focus through the test platform (WM_TIMER 1 is sent, never waited for).
+// pointer, buttons and focus through the test platform (WM_TIMER 1 is sent, and once waited for).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 namespace ctltest {  // in RotatedTextTest.cpp
 SIZE Extent(const std::string& s);
 std::vector<COLORREF> Read(HDC dc, int w, int h);
+bool PumpUntil(const std::function<bool()>& done);
 }  // namespace ctltest
 
 namespace {
@@ -131,6 +133,10 @@ TEST_F(ToolTipTest, PollShowsOnlyWhileTheButtonIsHeldOverTheOwnerWithFocusInItsD
             tp.leftButtonDown = row.l, tp.rightButtonDown = row.r, tp.cursor = row.at, tp.focus = row.focus, Tick(tip);
             EXPECT_EQ(Shown(tip), row.shown);
         }
+    tip.SetNeedsButton(TRUE), tip.SetLeftButton(TRUE), tp.leftButtonDown = false, Tick(tip);
+    ASSERT_FALSE(Shown(tip));
+    Arm();  // the pointer rests on the owner, the button held: the popup's own timer shows it
+    EXPECT_TRUE(PumpUntil([&] { return Shown(tip); })) << "shown by its own polling timer";
 }
 
 TEST_F(ToolTipTest, CreateReplacesThePopupTextChangesFollowItAndDestroyEndsIt) {
