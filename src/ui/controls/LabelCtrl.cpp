@@ -188,12 +188,12 @@ CLabelCtrl& CLabelCtrl::SetFontHeight(LONG height) {
 }
 
 CLabelCtrl& CLabelCtrl::SetFaceName(const char* name) {
-    // The face name holds 31 characters and the terminator; a longer name is
-    // cut there instead of running over the font description.
+    // The face name holds 31 characters and the terminator; a longer name
+    // is not stored, and the font keeps the face it has.
     const char* from = name != nullptr ? name : "";
-    const std::size_t n = strnlen(from, LF_FACESIZE - 1);
-    std::memcpy(m_lf.lfFaceName, from, n);
-    m_lf.lfFaceName[n] = '\0';
+    const std::size_t n = strnlen(from, LF_FACESIZE);
+    if (n == LF_FACESIZE) return *this;
+    std::memcpy(m_lf.lfFaceName, from, n + 1);
     RebuildFont();
     return *this;
 }

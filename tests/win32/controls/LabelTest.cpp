@@ -186,17 +186,25 @@ TEST_F(LabelTest, WindowTextAndLogicalTextStayApartWhileTheTextBlinksOnTimerOne)
     label.BlinkText(FALSE, 0);
 }
 
-TEST_F(LabelTest, LongFaceNameIsCutAndOverrunsNothing) {
+// The face name field holds 31 characters and its terminator: a longer name
+// is not stored, and the font keeps the face it had.
+TEST_F(LabelTest, AFaceNameLongerThanItsFieldIsNotStored) {
     HWND h = Bind(label);
-    label.SetFaceName("Abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJK").SetSystemDrawn(TRUE);
+    label.SetSystemDrawn(TRUE);
+    const std::string fits = "Abcdefghijklmnopqrstuvwxyz01234";  // 31
+    const struct { std::string set; const char* face; } rows[] = {
+        {"Times New Roman", "Times New Roman"}, {fits + "5", "Times New Roman"}, {fits, fits.c_str()},
+        {fits + "56789ABCDEFGHIJK", fits.c_str()}};
+    for (const auto& r : rows) {
+        label.SetFaceName(r.set.c_str());
+        LOGFONTA lf = {};
+        Painted(4, 4, [&](HDC dc) {  // the font the label selects to paint
+            EXPECT_NE(SendMessageA(h, OCM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(h)), 0);
+            GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
+        });
+        EXPECT_STREQ(lf.lfFaceName, r.face) << r.set;
+    }
     EXPECT_EQ(label.GetAlignment(), LA_LEFT | LA_TOP);
-    LOGFONTA lf = {};
-    Painted(4, 4, [&](HDC dc) {
-        EXPECT_NE(SendMessageA(h, OCM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(h)), 0);
-        GetObjectA(GetCurrentObject(dc, OBJ_FONT), sizeof lf, &lf);
-    });
-    EXPECT_STREQ(lf.lfFaceName, "Abcdefghijklmnopqrstuvwxyz01234");
-    EXPECT_EQ(strnlen(label.GetLogFont().lfFaceName, LF_FACESIZE), 31u) << "its terminator inside the field";
 }
 
 TEST_F(LabelTest, HoverHighlightFollowsTheTipConditionAndClickOpensOnlyWhenAsked) {
