@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "AppFixture.h"
 #include "res/resource.h"
@@ -17,8 +19,45 @@ INT_PTR RunConfirmation(const std::function<void(HWND)>& script) {
     return RunModal(dlg, script);
 }
 
-const CLabelCtrl* Label(HWND hDlg, int id) {
-    return dynamic_cast<const CLabelCtrl*>(CSubclassedWindow::FromHandle(::GetDlgItem(hDlg, id)));
+CLabelCtrl* Label(HWND hDlg, int id) {
+    return dynamic_cast<CLabelCtrl*>(CSubclassedWindow::FromHandle(::GetDlgItem(hDlg, id)));
+}
+
+// What a label does to the DC it paints on, recorded in a metafile: the fonts
+// it selects; and how many pixels of each colour it leaves on a bitmap.
+struct Drawn {
+    std::vector<LOGFONTW> fonts;
+    int inkOf[2] = {};  // pixels of pure black, of pure blue
+};
+int CALLBACK RecordDrawn(HDC, HANDLETABLE*, const ENHMETARECORD* r, int, LPARAM into) {
+    auto& d = *reinterpret_cast<Drawn*>(into);
+    if (r->iType == EMR_EXTCREATEFONTINDIRECTW)
+        d.fonts.push_back(reinterpret_cast<const EMREXTCREATEFONTINDIRECTW*>(r)->elfw.elfLogFont);
+    return 1;
+}
+Drawn PaintRecorded(CLabelCtrl& label) {
+    const HDC screen = ::GetDC(nullptr);
+    const HDC emf = ::CreateEnhMetaFileA(screen, nullptr, nullptr, nullptr);
+    label.Paint(emf, RECT{0, 0, 400, 120});
+    const HENHMETAFILE recorded = ::CloseEnhMetaFile(emf);
+    Drawn drawn;
+    ::EnumEnhMetaFile(nullptr, recorded, &RecordDrawn, &drawn, nullptr);
+    ::DeleteEnhMetaFile(recorded);
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 400, -120, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const HDC dc = ::CreateCompatibleDC(screen);
+    const HBITMAP bitmap = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ old = ::SelectObject(dc, bitmap);
+    label.Paint(dc, RECT{0, 0, 400, 120});
+    ::GdiFlush();
+    for (int i = 0; i < 400 * 120; ++i) {
+        const std::uint32_t px = static_cast<const std::uint32_t*>(bits)[i] & 0xFFFFFF;  // 0x00RRGGBB
+        drawn.inkOf[0] += px == 0, drawn.inkOf[1] += px == 0x0000FF;
+    }
+    ::SelectObject(dc, old), ::DeleteObject(bitmap), ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return drawn;
 }
 
 TEST(Confirmation, LabelsCarryTheirTextsFacesAndColours) {
@@ -42,18 +81,24 @@ TEST(Confirmation, LabelsCarryTheirTextsFacesAndColours) {
         EXPECT_EQ("Firmware upgrade program", WindowText(hDlg));
         for (const auto& r : rows) {
             SCOPED_TRACE(r.id);
-            const CLabelCtrl* label = Label(hDlg, r.id);
+            CLabelCtrl* label = Label(hDlg, r.id);
             ASSERT_NE(nullptr, label);
             EXPECT_EQ(r.text, label->GetText());
-            EXPECT_STREQ("Times New Roman", label->GetLogFont().lfFaceName);
-            EXPECT_EQ(r.height, label->GetLogFont().lfHeight);
-            EXPECT_EQ(r.weight, label->GetLogFont().lfWeight);
-            EXPECT_EQ(r.colour, label->GetForeColor());
+            const Drawn drawn = PaintRecorded(*label);
+            ASSERT_EQ(1u, drawn.fonts.size()) << "one font selected to paint";
+            EXPECT_EQ(std::wstring(L"Times New Roman"), drawn.fonts[0].lfFaceName);
+            EXPECT_EQ(r.height, drawn.fonts[0].lfHeight);
+            EXPECT_EQ(r.weight, drawn.fonts[0].lfWeight);
+            const bool blue = r.colour == RGB(0, 0, 255);
+            EXPECT_GT(drawn.inkOf[blue], 0) << "text in its colour";
+            EXPECT_EQ(0, drawn.inkOf[!blue]) << "text in the other colour";
         }
-        const CLabelCtrl* box = Label(hDlg, IDC_WARN_SUNKEN);
+        CLabelCtrl* box = Label(hDlg, IDC_WARN_SUNKEN);
         ASSERT_NE(nullptr, box) << "the sunken box is a label too";
         EXPECT_EQ("", box->GetText());
-        EXPECT_STRNE("Times New Roman", box->GetLogFont().lfFaceName) << "the sunken box is not styled";
+        const Drawn plain = PaintRecorded(*box);
+        for (const LOGFONTW& font : plain.fonts)
+            EXPECT_NE(std::wstring(L"Times New Roman"), font.lfFaceName) << "the sunken box is not styled";
         ::PostMessageA(hDlg, WM_COMMAND, IDCANCEL, 0);
     });
 }
