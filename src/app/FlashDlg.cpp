@@ -238,7 +238,7 @@ bool CFlashDlg::StartUpgrade() {
     std::memset(m_Job.szRevision, 0, sizeof m_Job.szRevision);
 
     if (m_dwShowWarning != 0) {
-        CWarningDlg dlgWarning(s_TargetDriveText, s_RevisionText, m_platform);
+        CWarningDlg dlgWarning(GetTargetDriveText(), GetRevisionText(), m_platform);
         if (dlgWarning.DoModal(m_hWnd) != IDOK) return false;
     }
 
