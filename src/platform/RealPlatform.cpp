@@ -12,6 +12,8 @@
 #include <process.h>
 #include <windows.h>
 #include <shellapi.h>
+
+#include "win/SystemLibraries.h"
 #else
 #include <sys/mman.h>
 
@@ -68,7 +70,17 @@ public:
     HWND GetFocus() override { return ::GetFocus(); }
     HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
                             INT show) override {
-        return ::ShellExecuteA(owner, verb, file, parameters, directory, show);
+        // shell32 comes from the system folder on first use (it is not
+        // imported: see CSystemLibraries).
+        using ShellExecuteFn = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+        static const auto s_execute = [] {
+            const HMODULE shell = CSystemLibraries::Load("shell32.dll");
+            return shell == nullptr ? nullptr
+                                    : reinterpret_cast<ShellExecuteFn>(
+                                          reinterpret_cast<void*>(::GetProcAddress(shell, "ShellExecuteA")));
+        }();
+        if (s_execute == nullptr) return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
+        return s_execute(owner, verb, file, parameters, directory, show);
     }
 #else
     void Sleep(std::uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

@@ -1,6 +1,7 @@
 #include "win/Dialog.h"
 
 #include "win/SubclassedWindow.h"
+#include "win/SystemLibraries.h"
 
 CDialog::CDialog(UINT idTemplate) : m_idTemplate(idTemplate) {}
 
@@ -9,6 +10,9 @@ CDialog::~CDialog() {
 }
 
 INT_PTR CDialog::DoModal(HWND hParent) {
+    // A template may hold common controls (the progress bar): their classes
+    // must exist before the dialog is built.
+    CSystemLibraries::CommonControls();
     m_bModal = true;
     m_nResult = -1;
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate), hParent,
@@ -16,6 +20,7 @@ INT_PTR CDialog::DoModal(HWND hParent) {
 }
 
 HWND CDialog::Create(HWND hParent) {
+    CSystemLibraries::CommonControls();
     m_bModal = false;
     m_nResult = -1;
     return ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_idTemplate), hParent,

@@ -3,7 +3,7 @@
 // messages on the dialog's thread.
 #include "ui/controls/LabelCtrl.h"
 
-#include <commctrl.h>
+#include "win/SystemLibraries.h"
 
 namespace {
 constexpr UINT_PTR kTextTimer = 1;
@@ -74,7 +74,7 @@ void CLabelCtrl::OnMouseMove() {
     if (m_bTracking) return;  // one request per tracking period
     m_bTracking = TRUE;
     TRACKMOUSEEVENT tme = {sizeof tme, TME_HOVER | TME_LEAVE, m_hWnd, kHoverMs};
-    ::_TrackMouseEvent(&tme);
+    CSystemLibraries::TrackMouseEvent(&tme);  // comctl32's _TrackMouseEvent
 }
 
 void CLabelCtrl::OnMouseHover() {
