@@ -113,6 +113,10 @@ TEST_F(E2eTest, ConfirmationNamesTheChosenDriveAndGuardsTheRun) {
                    Count(dialog, IDC_WARN_VERSION_OF, false) > 0 && Count(dialog, IDC_WARN_FIRMWARE_IS, false) > 0;
         }, kQuickMs)) << "the drive and revision in blue, the sentence in black";
         EXPECT_EQ(Count(dialog, IDC_WARN_VERSION_OF, true) + Count(dialog, IDC_WARN_FIRMWARE_IS, true), 0);
+        // Each name wholly blue: ink enough for its characters, none of it black.
+        EXPECT_GT(Count(dialog, IDC_WARN_DRIVE, true), 100);
+        EXPECT_GT(Count(dialog, IDC_WARN_REVISION, true), 20);
+        EXPECT_EQ(Count(dialog, IDC_WARN_DRIVE, false) + Count(dialog, IDC_WARN_REVISION, false), 0);
         EXPECT_FALSE(Enabled(IDCANCEL));
         ASSERT_TRUE(uidriver::AnswerAndWait(dialog, answer, kQuickMs));
     }
