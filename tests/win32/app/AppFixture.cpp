@@ -60,6 +60,35 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script) {
     return result;
 }
 
+void ExpectTemplate(HWND hDlg, int cx, int cy, const std::vector<TemplateControl>& controls) {
+    RECT size = {0, 0, cx, cy}, client;
+    ::MapDialogRect(hDlg, &size);
+    ::GetClientRect(hDlg, &client);
+    EXPECT_EQ(size.right, client.right);
+    EXPECT_EQ(size.bottom, client.bottom);
+    size_t i = 0;
+    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT), ++i) {
+        ASSERT_LT(i, controls.size());
+        const TemplateControl& c = controls[i];
+        SCOPED_TRACE("control #" + std::to_string(i));
+        EXPECT_EQ(c.id, ::GetDlgCtrlID(h));
+        EXPECT_EQ(c.text ? c.text : WindowText(h), WindowText(h));
+        RECT want = {c.x, c.y, c.cx, c.cy}, got;  // mapped field by field: place, then size
+        ::MapDialogRect(hDlg, &want);
+        ::GetWindowRect(h, &got);
+        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&got), 2);
+        EXPECT_EQ(want.left, got.left);
+        EXPECT_EQ(want.top, got.top);
+        if (c.sized) {
+            EXPECT_EQ(want.right, got.right - got.left);
+            EXPECT_EQ(want.bottom, got.bottom - got.top);
+        }
+        EXPECT_EQ(c.style, static_cast<DWORD>(::GetWindowLongA(h, GWL_STYLE)) & c.style);
+        EXPECT_EQ(c.exStyle, static_cast<DWORD>(::GetWindowLongA(h, GWL_EXSTYLE)) & c.exStyle);
+    }
+    EXPECT_EQ(controls.size(), i);
+}
+
 INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& script) {
     CFlashDlg main(platform);
     return RunModal(main, [&](HWND hWnd) {

@@ -30,6 +30,18 @@ INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script);
 // once the dialog shows. When the script returns and the dialog still
 // exists, "Close" is enabled and pressed. Answers the dialog's result.
 INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& script);
+// A template's control as created: id, text (null: not compared), place and
+// size in dialog units (a combo box shows its closed height and a bitmap its
+// own size: only their places count), and style bits it must have.
+struct TemplateControl {
+    int id;
+    const char* text;
+    int x, y, cx, cy;
+    bool sized = true;
+    DWORD style = 0, exStyle = 0;
+};
+// Checks the dialog's client size and its children, in creation order.
+void ExpectTemplate(HWND hDlg, int cx, int cy, const std::vector<TemplateControl>& controls);
 // The visible top-level window of `threadId` other than `except`, or null
 // when none shows within five seconds.
 HWND WaitForWindow(DWORD threadId, HWND except = nullptr);

@@ -79,6 +79,19 @@ TEST(Confirmation, LabelsCarryTheirTextsFacesAndColours) {
     };
     RunConfirmation([&](HWND hDlg) {
         EXPECT_EQ("Firmware upgrade program", WindowText(hDlg));
+        ExpectTemplate(hDlg, 314, 213, {
+            {IDOK, "OK", 82, 188, 50, 14, true, BS_DEFPUSHBUTTON},
+            {IDCANCEL, "Cancel", 159, 188, 50, 14},
+            {IDC_WARN_GREETING, nullptr, 21, 13, 245, 24},
+            {IDC_WARN_VERSION_OF, nullptr, 21, 38, 91, 8},
+            {IDC_WARN_DRIVE, nullptr, 112, 40, 98, 8},
+            {IDC_WARN_FIRMWARE_IS, nullptr, 217, 38, 37, 8},
+            {IDC_WARN_REVISION, nullptr, 259, 40, 22, 8},
+            {IDC_STATIC, "Warning !!", 7, 52, 300, 115, true, BS_GROUPBOX},
+            {IDC_WARN_TEXT, nullptr, 13, 62, 288, 57},
+            {IDC_WARN_SUNKEN, nullptr, 21, 127, 262, 27, true, SS_SUNKEN, WS_EX_CLIENTEDGE},
+            {IDC_WARN_QUESTION, nullptr, 21, 172, 275, 8},
+        });
         for (const auto& r : rows) {
             SCOPED_TRACE(r.id);
             CLabelCtrl* label = Label(hDlg, r.id);

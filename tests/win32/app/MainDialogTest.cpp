@@ -11,54 +11,26 @@ namespace {
 
 using MainDialog = AppFixture;
 
-// Controls in creation order; text after initialisation (null: none to
-// compare); place and size in dialog units. A combo box shows its closed
-// height and a bitmap its own size, so only their places are compared.
-const struct Control {
-    int id;
-    const char* text;
-    int x, y, cx, cy;
-    bool sized;
-} kControls[] = {
-    {IDC_STATIC, "Target Drive At", 7, 10, 45, 8, true},
-    {IDC_DRIVE_LIST, "", 55, 7, 125, 65, false},
-    {IDC_STATIC, "Status:", 7, 46, 26, 8, true},
-    {IDC_PROGRESS, nullptr, 7, 64, 180, 14, true},
-    {IDC_LOG, "", 7, 91, 180, 64, true},
-    {IDC_STATUS, "", 37, 46, 144, 8, true},
-    {IDC_UPGRADE, "Upgrade", 202, 94, 60, 20, true},
-    {IDC_STATIC, "MCU Flash", 209, 51, 37, 8, true},
-    {IDC_STATIC, "", 194, 7, 65, 77, true},
-    {IDC_STATIC, "Version  2.74 FOR KR-52M", 205, 62, 49, 17, true},
-    {IDC_STATIC, "Device Revision:", 7, 29, 63, 8, true},
-    {IDC_REVISION, "", 71, 29, 57, 8, true},
-    {IDC_STATIC, nullptr, 201, 14, 49, 34, false},  // the logo bitmap
-    {IDCANCEL, "Close", 202, 121, 60, 20, true},
-};
-
 TEST_F(MainDialog, ControlsWithTheirIdsTextsAndPlacesAndTheIcon) {
     // No drives and no IDString.txt: nothing of the scan's is shown.
     ASSERT_NE(nullptr, CreateMainDialog());
     EXPECT_EQ("MARROWFIN", WindowText(hDlg));
-    RECT size = {0, 0, 269, 162}, client;
-    ::MapDialogRect(hDlg, &size);
-    ::GetClientRect(hDlg, &client);
-    EXPECT_TRUE(::EqualRect(&size, &client));
-    size_t i = 0;
-    for (HWND h = ::GetWindow(hDlg, GW_CHILD); h != nullptr; h = ::GetWindow(h, GW_HWNDNEXT), ++i) {
-        ASSERT_LT(i, std::size(kControls));
-        const Control& c = kControls[i];
-        SCOPED_TRACE("control #" + std::to_string(i));
-        EXPECT_EQ(c.id, ::GetDlgCtrlID(h));
-        EXPECT_EQ(c.text ? c.text : WindowText(h), WindowText(h));
-        RECT want = {c.x, c.y, c.cx, c.cy}, got;  // mapped field by field: place, then size
-        ::MapDialogRect(hDlg, &want);
-        ::GetWindowRect(h, &got);
-        ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&got), 2);
-        EXPECT_TRUE(want.left == got.left && want.top == got.top);
-        EXPECT_TRUE(!c.sized || (want.right == got.right - got.left && want.bottom == got.bottom - got.top));
-    }
-    EXPECT_EQ(std::size(kControls), i);
+    ExpectTemplate(hDlg, 269, 162, {
+        {IDC_STATIC, "Target Drive At", 7, 10, 45, 8},
+        {IDC_DRIVE_LIST, "", 55, 7, 125, 65, false, CBS_DROPDOWN | CBS_SORT | WS_TABSTOP},
+        {IDC_STATIC, "Status:", 7, 46, 26, 8},
+        {IDC_PROGRESS, nullptr, 7, 64, 180, 14},
+        {IDC_LOG, "", 7, 91, 180, 64, true, ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL},
+        {IDC_STATUS, "", 37, 46, 144, 8},
+        {IDC_UPGRADE, "Upgrade", 202, 94, 60, 20},
+        {IDC_STATIC, "MCU Flash", 209, 51, 37, 8},
+        {IDC_STATIC, "", 194, 7, 65, 77, true, BS_GROUPBOX, WS_EX_TRANSPARENT},
+        {IDC_STATIC, "Version  2.74 FOR KR-52M", 205, 62, 49, 17},
+        {IDC_STATIC, "Device Revision:", 7, 29, 63, 8},
+        {IDC_REVISION, "", 71, 29, 57, 8, true, SS_CENTERIMAGE},
+        {IDC_STATIC, nullptr, 201, 14, 49, 34, false, SS_BITMAP},  // the logo
+        {IDCANCEL, "Close", 202, 121, 60, 20},
+    });
     const HWND hLogo = ::GetWindow(::GetDlgItem(hDlg, IDC_REVISION), GW_HWNDNEXT);
     EXPECT_NE(0, ::SendMessageA(hLogo, STM_GETIMAGE, IMAGE_BITMAP, 0));
 
