@@ -117,6 +117,42 @@ TEST_F(LabelTest, FreshColoursCentredBitmapAndThePlainPathKeepingTheEmptyLine) {
     const Px bare = Shot(plain.SetBitmap(IDB_LOGO), 97, 67), lined = Shot(plain.SetText("ab\n\ncd"), 97, 67);
     const LONG line = Extent("ab").cy, inkBottom = Where(lined, 0, &bare, 97)[3];
     EXPECT_TRUE(inkBottom > 2 * line && inkBottom <= 3 * line) << "the third line holds text: " << inkBottom;
+    plain.SetText("ab");  // one line over the bitmap: the plain path places it by the alignment too
+    for (const auto& [align, top] : {std::pair{LA_LEFT | LA_VCENTER, (67 - line) / 2}, {LA_LEFT | LA_BOTTOM, 67 - line}}) {
+        const std::vector<LONG> ink = Where(Shot(plain.SetAlignment(align), 97, 67), 0, &bare, 97);
+        EXPECT_GE(ink[1], top) << align;
+        EXPECT_LE(ink[3], top + line) << align;
+    }
+}
+
+// Frame and enabled state: a border or a sunken edge takes a pixel or more
+// from the client; the disabled look paints the text embossed; enabling or
+// disabling the window repaints the label.
+TEST_F(LabelTest, BorderSunkenEdgeDisabledLookAndTheRepaintOnEnabling) {
+    ShowWindow(parent, SW_SHOWNA);
+    HWND h = Bind(label);
+    const auto client = [h] {
+        RECT r;
+        return GetClientRect(h, &r), r.right;
+    };
+    const LONG plainWidth = client();
+    const Px enabled = Shot(label);
+    label.SetBorder(TRUE);
+    EXPECT_TRUE(label.HasBorder());
+    EXPECT_LT(client(), plainWidth) << "the border is drawn in the frame";
+    label.SetBorder(FALSE).SetSunken(TRUE);
+    EXPECT_NE(0, GetWindowLongA(h, GWL_EXSTYLE) & WS_EX_STATICEDGE);
+    EXPECT_LT(client(), plainWidth) << "the edge is drawn in the frame";
+    label.SetSunken(FALSE).SetDisabledLook(TRUE);
+    EXPECT_EQ(client(), plainWidth);
+    EXPECT_FALSE(IsWindowEnabled(h));
+    EXPECT_NE(Shot(label), enabled) << "embossed";
+    EXPECT_EQ(Shot(label.SetDisabledLook(FALSE)), enabled);
+    for (BOOL enable : {FALSE, TRUE}) {
+        ValidateRect(h, nullptr);
+        EnableWindow(h, enable);
+        EXPECT_TRUE(GetUpdateRect(h, nullptr, FALSE)) << "a repaint is due after EnableWindow(" << enable << ")";
+    }
 }
 
 TEST_F(LabelTest, BackgroundBlinkAlternatesColours) {
