@@ -1,37 +1,29 @@
 // IDString.txt as a user may hand it over: any bytes. The reader must keep
 // every row, model and file name inside its fixed buffers and terminated.
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "app/CompatList.h"
 
-namespace {
-
-struct Bytes {
-    const std::uint8_t* data;
-    std::size_t size, at;
-};
-
-int NextByte(void* context) {
-    auto* b = static_cast<Bytes*>(context);
-    return b->at < b->size ? b->data[b->at++] : EOF;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Bytes bytes{data, size, 0};
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    const auto next = [](void* context) {
+        auto& r = *static_cast<std::string_view*>(context);
+        if (r.empty()) return EOF;
+        const int c = static_cast<unsigned char>(r.front());
+        r.remove_prefix(1);
+        return c;
+    };
     CompatList list;
     std::int32_t showWarning = 7;
-    const std::int32_t rows = ReadCompatList(CharSource{&NextByte, &bytes}, list, showWarning);
-    if (rows < 0 || rows > kCompatRows) std::abort();
-    for (int r = 0; r < kCompatRows; ++r) {
-        if (std::memchr(list.Model[r], '\0', sizeof list.Model[r]) == nullptr) std::abort();
-        if (std::memchr(list.FirmwareFile[r], '\0', sizeof list.FirmwareFile[r]) == nullptr) std::abort();
-    }
-    if (showWarning != 0 && showWarning != 1 && showWarning != 7) std::abort();
+    const std::int32_t rows = ReadCompatList(CharSource{next, &rest}, list, showWarning);
+    if (rows < 0 || rows > kCompatRows || (showWarning != 0 && showWarning != 1 && showWarning != 7)) std::abort();
+    for (int r = 0; r < kCompatRows; ++r)
+        if (!std::memchr(list.Model[r], '\0', sizeof list.Model[r]) ||
+            !std::memchr(list.FirmwareFile[r], '\0', sizeof list.FirmwareFile[r]))
+            std::abort();
     return 0;
 }

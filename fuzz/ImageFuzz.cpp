@@ -5,7 +5,6 @@
 // buffer, give it back exactly once, and never hang.
 #include <unistd.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,8 +15,6 @@
 
 namespace {
 
-const char kDriveId[] = "MARROW  FIN-52M CDROM   ";
-
 // One buffer for every run: committing and filling a fresh megabyte per input
 // would cost more than the parse.
 class FuzzPlatform : public PlatformWrapper {
@@ -26,14 +23,12 @@ public:
     int held = 0;
     int ExecuteCmd(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t, const std::uint8_t*,
                    std::uint8_t, std::uint8_t* sense) override {
-        std::memset(sense, 0, 16);
-        return 1;
+        return std::memset(sense, 0, 16), 1;
     }
     void Sleep(std::uint32_t) override {}
     void* AllocImage(std::size_t size) override {
         static void* s_buffer = std::malloc(size);
-        ++held;
-        return s_buffer;
+        return ++held, s_buffer;
     }
     void LockImage(void*, std::size_t) override {}
     void UnlockImage(void*, std::size_t) override {}
@@ -46,35 +41,30 @@ public:
 // disk-backed /tmp that write, not the parse, sets the pace. Removed when
 // the fuzzer exits.
 struct ScratchFile {
-    std::string path;
-    ScratchFile() {
-        const char* dir = std::getenv("TMPDIR");
-        if (dir == nullptr || *dir == '\0') dir = "/tmp";
-        path = std::string(dir) + "/mf-fuzz-image-" + std::to_string(::getpid()) + MF_FUZZ_IMAGE_EXTENSION;
-    }
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = std::string(dir && *dir ? dir : "/tmp") + "/mf-fuzz-image-" + std::to_string(::getpid()) +
+                       MF_FUZZ_IMAGE_EXTENSION;
     ~ScratchFile() { ::unlink(path.c_str()); }
 };
 
 void NoText(void*, const char*) {}
-int NoProgress(void*, int position) { return position; }
-std::uint8_t NotTerminated(void*) { return 0; }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ScratchFile scratch;
-    const std::string& path = scratch.path;
-    std::FILE* fp = std::fopen(path.c_str(), "wb");
+    std::FILE* fp = std::fopen(scratch.path.c_str(), "wb");
     if (fp == nullptr) std::abort();
     if (size != 0) std::fwrite(data, 1, size, fp);
     std::fclose(fp);
 
     FlashJob job{};
-    std::snprintf(job.szImagePath, sizeof job.szImagePath, "%s", path.c_str());
-    std::snprintf(job.szDriveText, sizeof job.szDriveText, "%s(0)", kDriveId);
+    std::snprintf(job.szImagePath, sizeof job.szImagePath, "%s", scratch.path.c_str());
+    std::snprintf(job.szDriveText, sizeof job.szDriveText, "MARROW  FIN-52M CDROM   (0)");
     std::snprintf(job.szRevision, sizeof job.szRevision, "A054");
     job.bHexImage = MF_FUZZ_IMAGE_HEX;
-    job.Hooks = UiHooks{nullptr, NoText, NoText, NoText, nullptr, NoText, NoText, NoProgress, nullptr, NotTerminated};
+    job.Hooks = UiHooks{nullptr, NoText, NoText, NoText, nullptr, NoText, NoText, [](void*, int p) { return p; },
+                        nullptr, [](void*) -> std::uint8_t { return 0; }};
     FuzzPlatform platform;
     {
         CFlashEngine engine(job, platform);

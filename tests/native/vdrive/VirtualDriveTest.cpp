@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <tuple>
 
@@ -42,17 +43,12 @@ Bytes Pattern(std::size_t size, std::uint8_t seed) {
     return bytes;
 }
 
-std::uint16_t Sum(const Bytes& bytes) {
-    unsigned sum = 0;
-    for (std::uint8_t b : bytes) sum += b;
-    return static_cast<std::uint16_t>(sum);
-}
+std::uint16_t Sum(const Bytes& bytes) { return static_cast<std::uint16_t>(std::accumulate(bytes.begin(), bytes.end(), 0u)); }
 
 // The 32-byte header: zeros, then the image sum most significant byte first.
 Bytes Header(std::uint16_t sum) {
     Bytes header(32, 0);
-    header[30] = static_cast<std::uint8_t>(sum >> 8);
-    header[31] = static_cast<std::uint8_t>(sum);
+    header[30] = static_cast<std::uint8_t>(sum >> 8), header[31] = static_cast<std::uint8_t>(sum);
     return header;
 }
 
@@ -71,15 +67,9 @@ struct Harness {
     Result Write(std::uint32_t offset, Bytes data) {
         return Run(WriteCdb(offset, static_cast<std::uint32_t>(data.size())), SRB_DIR_OUT, data);
     }
-    Result Inquiry() {
-        Bytes data(36);
-        return Run(kInquiry36, SRB_DIR_IN, data);
-    }
+    Result Inquiry(Bytes data = Bytes(36, 0xFF)) { return Run(kInquiry36, SRB_DIR_IN, data); }
     // As the program sends it: data-in, 4096 bytes, although the CDB asks for none.
-    Result Save() {
-        Bytes scratch(4096);
-        return Run({0x3B, 0x07}, SRB_DIR_IN, scratch);
-    }
+    Result Save(Bytes scratch = Bytes(4096)) { return Run({0x3B, 0x07}, SRB_DIR_IN, scratch); }
 };
 
 // Field bytes go out raw, zeros included; the answer is cut to the smallest
@@ -109,9 +99,8 @@ TEST(VirtualDrive, InquiryAnswersTheStandardLayoutCutToTheSmallestLength) {
     for (const auto& [id, revision, shown] :
          {std::tuple{"VEND    PRODUCT", "A0", "VEND    PRODUCT         A0  "},
           std::tuple{"VEND    PRODUCT-NAME-16C-AND-MORE", "A054-5", "VEND    PRODUCT-NAME-16CA054"}}) {
-        Harness optical(DriveConfig::Optical(id, revision));
         Bytes data(36);
-        ASSERT_TRUE(optical.Run(kInquiry36, SRB_DIR_IN, data).IsGood());
+        ASSERT_TRUE(Harness(DriveConfig::Optical(id, revision)).Run(kInquiry36, SRB_DIR_IN, data).IsGood());
         EXPECT_EQ(std::string(data.begin() + 8, data.end()), shown) << "split, padded and cut to the fields";
     }
 }
@@ -242,9 +231,7 @@ TEST(VirtualDrive, PlansCombineFailedAttemptsAreRecordedAndAVanishedDriveFailsAt
     for (int i = 9; i <= 10; ++i) {
         Bytes data(36, 0xFF);
         const Result r = h.Run(kInquiry36, SRB_DIR_IN, data);
-        EXPECT_TRUE(r.transportFailure) << i;
-        EXPECT_FALSE(r.IsGood()) << i;
-        EXPECT_FALSE(r.IsCheckCondition()) << i;
+        EXPECT_TRUE(r.transportFailure && !r.IsGood() && !r.IsCheckCondition()) << i;
         EXPECT_EQ(r.senseData, (std::array<std::uint8_t, kSenseLength>{})) << i;
         EXPECT_EQ(data, Bytes(36, 0xFF)) << i;
     }
@@ -254,18 +241,14 @@ TEST(VirtualDrive, PlansCombineFailedAttemptsAreRecordedAndAVanishedDriveFailsAt
     EXPECT_EQ(log.CountOutcome(Outcome::TransportFailure), 2u);
     EXPECT_EQ(log[0].inBytes, 36u);
     const CommandRecord& refused = log[1];
-    EXPECT_EQ(refused.number, 2u);
     EXPECT_EQ(refused.cdb, (std::array<std::uint8_t, 16>{0x3B, 0x06, 0, 0, 0, 32, 0, 0, 6}));
-    EXPECT_EQ(refused.outcome, Outcome::CheckCondition);
-    EXPECT_EQ(refused.sense, kMedium);
+    EXPECT_TRUE(refused.number == 2 && refused.outcome == Outcome::CheckCondition && refused.sense == kMedium);
     EXPECT_EQ(refused.outBytes, 6u);
     EXPECT_EQ(refused.outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
     EXPECT_EQ(refused.outSum, 0x0279);
     const auto chunks = log.Chunks();  // the header included
     ASSERT_EQ(chunks.size(), 4u);
-    EXPECT_EQ(chunks[1].offset, 32u);
-    EXPECT_EQ(chunks[1].length, 6u);
-    EXPECT_EQ(chunks[1].outcome, Outcome::CheckCondition);
+    EXPECT_TRUE(chunks[1].offset == 32 && chunks[1].length == 6 && chunks[1].outcome == Outcome::CheckCondition);
     EXPECT_EQ(log.AcceptedChunks().size(), 2u);
 }
 
