@@ -70,6 +70,10 @@ TEST_F(LabelTest, AlignmentFromTheStaticAndSetAlignmentPlaceTheText) {
         {"revision label: centred image", SS_CENTERIMAGE, 0, LA_LEFT | LA_VCENTER, SS_LEFT, BoxAt(0, mid, t)},
         {"quarter turn, centred", SS_CENTER | SS_CENTERIMAGE, 0, LA_CENTER | LA_VCENTER, SS_CENTER,
          BoxAt((120 - q.cx) / 2, (80 - q.cy) / 2, q), "Revision", 90},
+        {"half turn, centred", SS_CENTER | SS_CENTERIMAGE, 0, LA_CENTER | LA_VCENTER, SS_CENTER,
+         BoxAt((120 - t.cx) / 2, (80 - t.cy) / 2, t), "Revision", 180},
+        {"three-quarter turn, bottom right", SS_RIGHT, LA_BOTTOM, LA_RIGHT | LA_TOP | LA_BOTTOM, SS_RIGHT,
+         BoxAt(120 - q.cx, 80 - q.cy, q), "Revision", 270},
         {"bottom alone is added", SS_LEFT, LA_BOTTOM, LA_LEFT | LA_TOP | LA_BOTTOM, SS_LEFT, BoxAt(0, 80 - t.cy, t)},
         {"right and centred exactly", SS_LEFT, LA_RIGHT | LA_VCENTER, LA_RIGHT | LA_VCENTER, SS_RIGHT,
          BoxAt(120 - t.cx, mid, t)},
@@ -90,6 +94,10 @@ TEST_F(LabelTest, AlignmentFromTheStaticAndSetAlignmentPlaceTheText) {
         EXPECT_EQ(l.GetAlignment(), r.align) << r.what;
         EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(h, GWL_STYLE)) & (SS_CENTER | SS_RIGHT), r.ss) << r.what;
         EXPECT_EQ(Where(Shot(l), kBox), r.box) << r.what;
+        if (r.turn >= 180) {
+            const Px turned = Shot(l);
+            EXPECT_NE(turned, Shot(l.SetRotation(0))) << r.what << ": the text itself is turned";
+        }
     }
 }
 
