@@ -251,6 +251,21 @@ TEST_F(LabelTest, AFaceNameLongerThanItsFieldIsNotStored) {
     EXPECT_EQ(label.GetAlignment(), LA_LEFT | LA_TOP);
 }
 
+// The first move over the label asks to be told when the pointer rests on it
+// for 50 ms and when it leaves.
+TEST_F(LabelTest, AMoveStartsTrackingWithAFiftyMillisecondHover) {
+    POINT at;
+    GetCursorPos(&at);  // the label goes where the pointer is, so that tracking holds
+    SetWindowPos(parent, HWND_TOPMOST, at.x - 10, at.y - 10, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    HWND h = Bind(label);
+    SendMessageA(h, WM_MOUSEMOVE, 0, MAKELPARAM(10, 10));
+    TRACKMOUSEEVENT now = {sizeof now, TME_QUERY, nullptr, 0};
+    ASSERT_TRUE(TrackMouseEvent(&now));
+    EXPECT_EQ(h, now.hwndTrack);
+    EXPECT_EQ(static_cast<DWORD>(TME_HOVER | TME_LEAVE), now.dwFlags & (TME_HOVER | TME_LEAVE));
+    EXPECT_EQ(50u, now.dwHoverTime);
+}
+
 TEST_F(LabelTest, HoverHighlightFollowsTheTipConditionAndClickOpensOnlyWhenAsked) {
     const COLORREF fore = GetSysColor(COLOR_WINDOWTEXT), hover = RGB(1, 2, 3);
     const struct { const char* what; BOOL needsTip, tip; const char* tipText; COLORREF hovered; } rows[] = {
