@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 #include "AppFixture.h"
 #include "res/resource.h"
@@ -49,7 +50,7 @@ TEST(IconPaintOrigin, CentresWithSignedTruncation) {
     };
     for (const auto& c : cases) {
         const POINT p = CFlashDlg::IconPaintOrigin(c.client, c.cx, c.cy);
-        EXPECT_TRUE(p.x == c.x && p.y == c.y) << p.x << "," << p.y;
+        EXPECT_EQ((std::pair{c.x, c.y}), (std::pair{p.x, p.y}));
     }
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestPlatform.h"
@@ -105,7 +106,8 @@ TEST_F(LabelTest, AlignmentFromTheStaticAndSetAlignmentPlaceTheText) {
 TEST_F(LabelTest, FreshColoursCentredBitmapAndThePlainPathKeepingTheEmptyLine) {
     Bind(label);
     const Px fresh = Shot(label), same = Shot(label.SetForeColor(GetSysColor(COLOR_WINDOWTEXT)));
-    EXPECT_TRUE(fresh.back() == GetSysColor(COLOR_BTNFACE) && fresh == same);
+    EXPECT_EQ(fresh.back(), GetSysColor(COLOR_BTNFACE));
+    EXPECT_TRUE(fresh == same) << "the system colour set as the label's own paints the same";
     EXPECT_FALSE(fresh == Shot(label.SetForeColor(RGB(0xFF, 0, 0xFF))));
     // The logo is 97 x 67: in a client 20 pixels narrower its own column 0 lands at x = 5.
     CLabelCtrl narrow(tp), plain(tp);
@@ -179,7 +181,7 @@ TEST_F(LabelTest, BackgroundBlinkAlternatesColours) {
         for (COLORREF want : {r.alternate, r.normal, r.alternate}) {
             SendMessageA(h, WM_TIMER, 2, 0);
             const Px out = Shot(l);
-            EXPECT_TRUE(out.back() == want && out.front() == want) << r.what << ": background and behind the text";
+            EXPECT_EQ((std::pair{want, want}), (std::pair{out.back(), out.front()})) << r.what << ": background and behind the text";
         }
         l.BlinkBack(FALSE, 0);
         CLabelCtrl own(tp);  // and on its own timer 2, with nothing sent
@@ -287,7 +289,8 @@ TEST_F(LabelTest, HoverHighlightFollowsTheTipConditionAndClickOpensOnlyWhenAsked
     }
     HWND h = Bind(label, SS_LEFT, "http://example.test/fw");
     label.SetHoverHighlight(FALSE);
-    EXPECT_TRUE(label.GetForeColor() == fore && !label.IsSysFore());
+    EXPECT_EQ(label.GetForeColor(), fore);
+    EXPECT_FALSE(label.IsSysFore());
     SendMessageA(h, WM_LBUTTONDOWN, MK_LBUTTON, 0);
     EXPECT_TRUE(tp.shellOpened.empty());
     label.SetOpenOnClick(TRUE);
