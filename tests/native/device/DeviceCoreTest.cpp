@@ -55,12 +55,6 @@ TEST(AdapterUnitWalkerTest, BusAndListOrderAndHostileOffsets) {
         void (*build)(Buffer&);
         const char* expected;
     } cases[] = {
-        {"well formed; bus 1 has no list", 2048,
-         [](Buffer& b) {
-             b[0] = 3, Bus(b, 0, 100), Bus(b, 2, 400);
-             Unit(b, 100, 0, 0, 200), Unit(b, 200, 0, 1, 300), Unit(b, 300, 0, 5, 0), Unit(b, 400, 2, 3, 0);
-         },
-         "0:0 0:1 0:5 2:3 "},
         {"first offset past the end skips that bus only", 2048,
          [](Buffer& b) { b[0] = 2, Bus(b, 0, 0x10000), Bus(b, 1, 100), Unit(b, 100, 1, 2, 0); }, "1:2 "},
         {"header straddles the end", 2048, [](Buffer& b) { b[0] = 1, Bus(b, 0, 2040), Unit(b, 2040, 0, 1, 0); }, ""},
@@ -75,8 +69,6 @@ TEST(AdapterUnitWalkerTest, BusAndListOrderAndHostileOffsets) {
          "0:1 "},
         {"bus count beyond the bus table", 40, [](Buffer& b) { b[0] = 255, Bus(b, 1, 20), Unit(b, 20, 0, 7, 0); },
          "0:7(8) "},
-        {"loop back to the first unit", 2048,
-         [](Buffer& b) { b[0] = 1, Bus(b, 0, 100), Unit(b, 100, 0, 0, 200), Unit(b, 200, 0, 1, 100); }, "0:0 0:1 "},
         {"unit points to itself", 2048, [](Buffer& b) { b[0] = 1, Bus(b, 0, 100), Unit(b, 100, 0, 3, 100); }, "0:3 "},
         {"empty buffer", 0, [](Buffer&) {}, ""},
     };

@@ -36,35 +36,31 @@ protected:
 
 // Text before the first colon is skipped; digits may be upper or lower case
 // or carry the high bit; type 55 moves on to the next segment; a record
-// running over a bank and segment end goes on at the next address.
-TEST_F(ImageLoader, HexDataLandsAtItsAddresses) {
+// running over a bank and segment end goes on at the next address. A ".bin"
+// is copied as it is into at most 1 MB, then searched for the identification
+// and the first two characters of the revision. `placed`: the ".hex" data.
+TEST_F(ImageLoader, ImagesLandInTheBufferAndAreSearched) {
     std::string highBit = HexRecord(0, 0x0003, {0xA0, 0xB1});
     for (auto& c : highBit) c = c == '\r' || c == '\n' ? c : static_cast<char>(c | 0x80);
-    const std::string text = "leading text\r\n" + HexRecord(0, 0, {0x10, 0x20}) + ":010002003fbe\r\n" + highBit;
-    EXPECT_EQ(Load(text + kEndRecord, true), (std::vector<long>{kLoadComplete, 5, 0, 0, 0}));
-    EXPECT_TRUE(platform.freedImage == Buffer("\x10\x20\x3F\xA0\xB1"));
-
-    EXPECT_EQ(Load(kSegmentRecord + HexRecord(0, 0xFFFE, {1, 2, 3, 4}) + kEndRecord, true),
-              (std::vector<long>{kLoadComplete, 0x20002, 1, 0, 0}));
-    EXPECT_TRUE(platform.freedImage == Buffer("\x01\x02\x03\x04", 0x1FFFE));
-}
-
-// A ".bin" is copied as it is into at most 1 MB, then searched for the
-// identification and the first two characters of the revision.
-TEST_F(ImageLoader, BinImages) {
     const std::string good = kDriveId + "1.05" + std::string(12, '\0'), full(kImageBufferSize, 'Z');
-    const struct { const char* what; std::string file, revision; std::vector<long> found; } cases[] = {
-        {"40 bytes", good, "1.05", {kLoadComplete, 40, 0, 1, 1}},
-        {"id across a bank boundary", std::string(32758, 'x') + good, "1.05", {kLoadComplete, 32798, 0, 1, 1}},
-        {"revision 1.07 against 1.05", good, "1.07", {kLoadComplete, 40, 0, 1, 1}},
-        {"revision missing", good, "2.05", {kLoadComplete, 40, 0, 1, 0}},
-        {"id after a stray V", "V" + good, "1.05", {kLoadComplete, 41, 0, 0, 1}},
-        {"exactly 1 MB", full, "1.05", {kLoadBufferFull, kImageBufferSize, 0, 0, 0}},
-        {"more than 1 MB", full + "more", "1.05", {kLoadBufferFull, kImageBufferSize, 0, 0, 0}},
+    const struct { const char* what; bool hex; std::string file, revision; std::vector<long> found; std::string placed;
+                   std::uint32_t at = 0; } cases[] = {
+        {"hex digits of every kind", true,
+         "leading text\r\n" + HexRecord(0, 0, {0x10, 0x20}) + ":010002003fbe\r\n" + highBit + kEndRecord, "1.05",
+         {kLoadComplete, 5, 0, 0, 0}, "\x10\x20\x3F\xA0\xB1"},
+        {"hex over a bank and a segment end", true, kSegmentRecord + HexRecord(0, 0xFFFE, {1, 2, 3, 4}) + kEndRecord,
+         "1.05", {kLoadComplete, 0x20002, 1, 0, 0}, "\x01\x02\x03\x04", 0x1FFFE},
+        {"40 bytes", false, good, "1.05", {kLoadComplete, 40, 0, 1, 1}, ""},
+        {"id across a bank boundary", false, std::string(32758, 'x') + good, "1.05", {kLoadComplete, 32798, 0, 1, 1}, ""},
+        {"revision 1.07 against 1.05", false, good, "1.07", {kLoadComplete, 40, 0, 1, 1}, ""},
+        {"revision missing", false, good, "2.05", {kLoadComplete, 40, 0, 1, 0}, ""},
+        {"id after a stray V", false, "V" + good, "1.05", {kLoadComplete, 41, 0, 0, 1}, ""},
+        {"exactly 1 MB", false, full, "1.05", {kLoadBufferFull, kImageBufferSize, 0, 0, 0}, ""},
+        {"more than 1 MB", false, full + "more", "1.05", {kLoadBufferFull, kImageBufferSize, 0, 0, 0}, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Load(c.file, false, c.revision), c.found) << c.what;
-        EXPECT_TRUE(platform.freedImage == Buffer(c.file.substr(0, kImageBufferSize))) << c.what;
+        EXPECT_EQ(Load(c.file, c.hex, c.revision), c.found) << c.what;
+        EXPECT_TRUE(platform.freedImage == Buffer(c.hex ? c.placed : c.file.substr(0, kImageBufferSize), c.at)) << c.what;
     }
 }
 

