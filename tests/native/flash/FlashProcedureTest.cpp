@@ -65,21 +65,10 @@ TEST_F(FlashProcedure, SuccessfulRuns) {
         EXPECT_TRUE(*c.sumDir ? sum.empty() : sum.starts_with(kHead + "Address=00000020,_wSecSum=0718,_total=0718\n") &&
                                                    sum.ends_with(end) && lines == 10) << sum;
 
-        // The commands: cdb, direction, data (the save's is only its size).
+        // Every command on the job's transport. (The commands' bytes: the
+        // fault matrix and the end-to-end record and saved image.)
         ASSERT_EQ(sent.size(), 13u);
-        Bytes header(32, 0);
-        header[30] = 0x10, header[31] = 0xA8;
-        EXPECT_EQ(sent[0], (Command{{0x95, 0x22, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, Bytes(32, 0), SRB_DIR_IN, c.transport}));
-        EXPECT_EQ(sent[11], (Command{{0x3B, 6, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0}, header, SRB_DIR_OUT, c.transport}));
-        EXPECT_EQ(sent[12], (Command{{0x3B, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, sent[12].data, SRB_DIR_IN, c.transport}));
-        EXPECT_EQ(sent[12].data.size(), 4096u);
-        for (unsigned block = 0; block < 10; ++block) {
-            Bytes data(4096, static_cast<std::uint8_t>(block));
-            if (block == 0) std::copy_n((kDriveId + "1.05").begin(), 28, data.begin());
-            if (block == 9) std::fill(data.begin() + 40, data.end(), 0xFF);
-            const Bytes cdb = {0x3B, 6, 0, 0, static_cast<std::uint8_t>(block << 4), 0x20, 0, 0x10, 0, 0, 0, 0};
-            EXPECT_EQ(sent[1 + block], (Command{cdb, data, SRB_DIR_OUT, c.transport})) << block;
-        }
+        for (const Command& s : sent) EXPECT_EQ(s.transport, c.transport);
 
         std::vector<std::uint32_t> waits(18, 5000);
         waits.push_back(1000);
