@@ -22,9 +22,7 @@ public:
     FuzzPlatform() : PlatformWrapper(Platform::Default()) {}
     int held = 0;
     int ExecuteCmd(const DriveEntry&, std::uint8_t, std::uint32_t, std::uint8_t*, std::uint8_t, const std::uint8_t*,
-                   std::uint8_t, std::uint8_t* sense) override {
-        return std::memset(sense, 0, 16), 1;
-    }
+                   std::uint8_t, std::uint8_t* sense) override { return std::memset(sense, 0, 16), 1; }
     void Sleep(std::uint32_t) override {}
     void* AllocImage(std::size_t size) override {
         static void* s_buffer = std::malloc(size);
@@ -32,14 +30,11 @@ public:
     }
     void LockImage(void*, std::size_t) override {}
     void UnlockImage(void*, std::size_t) override {}
-    void FreeImage(void*, std::size_t) override {
-        if (--held != 0) std::abort();  // given back twice
-    }
+    void FreeImage(void*, std::size_t) override { if (--held != 0) std::abort(); }  // given back twice
 };
 
 // Where each input is written for the loader: under TMPDIR, since on a
-// disk-backed /tmp that write, not the parse, sets the pace. Removed when
-// the fuzzer exits.
+// disk-backed /tmp that write, not the parse, sets the pace.
 struct ScratchFile {
     const char* dir = std::getenv("TMPDIR");
     std::string path = std::string(dir && *dir ? dir : "/tmp") + "/mf-fuzz-image-" + std::to_string(::getpid()) +
@@ -54,9 +49,7 @@ void NoText(void*, const char*) {}
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ScratchFile scratch;
     std::FILE* fp = std::fopen(scratch.path.c_str(), "wb");
-    if (fp == nullptr) std::abort();
-    if (size != 0) std::fwrite(data, 1, size, fp);
-    std::fclose(fp);
+    if (fp == nullptr || (size != 0 && std::fwrite(data, 1, size, fp) != size) || std::fclose(fp) != 0) std::abort();
 
     FlashJob job{};
     std::snprintf(job.szImagePath, sizeof job.szImagePath, "%s", scratch.path.c_str());

@@ -29,15 +29,13 @@ const std::string kTerminated = "ERR: terminate upgrade/backup flash!";
 
 using FlashProcedure = FlashTest;
 
-// On either transport; an abort seen after the save is only noted; a sum.txt
-// that cannot be written changes nothing that is sent. (Refused chunks: the
-// fault matrix and the end-to-end runs.)
+// An abort seen after the save is only noted; a sum.txt that cannot be
+// written changes nothing that is sent. (Refused chunks: the fault matrix and
+// the end-to-end runs; the commands' bytes and the ASPI transport: the fault
+// matrix and the end-to-end record and saved image.)
 TEST_F(FlashProcedure, SuccessfulRuns) {
-    const struct { const char* what; std::uint8_t transport; bool abortAtEnd; const char* sumDir; } cases[] = {
-        {"clean", TransportPassThrough, false, ""},
-        {"on ASPI", TransportAspi, false, ""},
-        {"abort after the save", TransportPassThrough, true, ""},
-        {"sum.txt in a missing folder", TransportPassThrough, false, "no-such-folder"}};
+    const struct { const char* what; bool abortAtEnd; const char* sumDir; } cases[] = {
+        {"clean", false, ""}, {"abort after the save", true, ""}, {"sum.txt in a missing folder", false, "no-such-folder"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Reset();
@@ -46,9 +44,7 @@ TEST_F(FlashProcedure, SuccessfulRuns) {
                                 "sSendBuf[30]=10   sSendBuf[31]=A8\nFinished : fgWriteHeader()\n"
                                 "I will in fgTestUnitReadyComplete()\n" + std::string(c.abortAtEnd ? "2: CBIfTerminated()\n" : "");
         WriteFile(Path("fw"), Image());
-        FlashJob job = Job(false);
-        job.bUsePassThrough = c.transport;
-        Run(job, c.sumDir);
+        Run(Job(false), c.sumDir);
 
         std::vector<std::string> events = {"Message:Check Sum : B0A8", "Status:Updating.....", "Progress:0",
                                            "Message:Please wait a minute....."};
@@ -64,16 +60,13 @@ TEST_F(FlashProcedure, SuccessfulRuns) {
         for (auto at = sum.find("Address="); at != std::string::npos; at = sum.find("Address=", at + 1)) ++lines;
         EXPECT_TRUE(*c.sumDir ? sum.empty() : sum.starts_with(kHead + "Address=00000020,_wSecSum=0718,_total=0718\n") &&
                                                    sum.ends_with(end) && lines == 10) << sum;
-
-        // Every command on the job's transport. (The commands' bytes: the
-        // fault matrix and the end-to-end record and saved image.)
-        ASSERT_EQ(sent.size(), 13u);
-        for (const Command& s : sent) EXPECT_EQ(s.transport, c.transport);
+        EXPECT_EQ(sent.size(), 13u);
 
         std::vector<std::uint32_t> waits(18, 5000);
         waits.push_back(1000);
         EXPECT_EQ(platform.sleeps, waits);
-        EXPECT_TRUE(platform.imageLocks == 1 && platform.imageUnlocks == (c.abortAtEnd ? 0 : 1));
+        EXPECT_TRUE(platform.imageLocks == 1 && platform.imageUnlocks == (c.abortAtEnd ? 0 : 1))
+            << platform.imageLocks << " locks, " << platform.imageUnlocks << " unlocks";
     }
 }
 
@@ -132,21 +125,15 @@ TEST_F(FlashProcedure, StopDuringTheTransfer) {
 // before anything but the vendor command reaches the drive, with each
 // failure reported once; sum.txt is not touched.
 TEST_F(FlashProcedure, RefusalsBeforeTheTransfer) {
-    const std::vector<std::string> e6 = {"ERR: input file format mismatched!", kIncorrect},
-                                   unreadable = {"ERR: fail to read input file!", kIncorrect},
-                                   missing = {"ERR: fail to open output file!", unreadable[0], kIncorrect},
-                                   noMemory = {"ERR: fail to allocate memory!", kIncorrect},
-                                   wrong = {"It is an incorrect firmware version!", kIncorrect};
+    using Log = std::vector<std::string>;
+    const Log e6 = {"ERR: input file format mismatched!", kIncorrect}, wrong = {"It is an incorrect firmware version!", kIncorrect},
+              unreadable = {"ERR: fail to read input file!", kIncorrect}, noMemory = {"ERR: fail to allocate memory!", kIncorrect},
+              missing = {"ERR: fail to open output file!", unreadable[0], kIncorrect};
     const std::string upTo1M = Repeat(kSegmentRecord, 15);
-    const struct {
-        const char* what;
-        bool hex;
-        std::optional<std::string> file;  // none: no such file
-        std::vector<std::string> log;
-        bool failAlloc = false;
-        int abortAt = 0;  // 4: after the colon and two digits
-    } cases[] = {
-        {"bin: missing", false, std::nullopt, missing},
+    // file: none when there is no such file; abortAt: the call of CBIfTerminated that answers 1 (4: after the
+    // colon and two digits).
+    const struct { const char* what; bool hex; std::optional<std::string> file; Log log; bool failAlloc = false;
+                   int abortAt = 0; } cases[] = {
         {"hex: missing", true, std::nullopt, missing},
         {"bin: empty", false, "", unreadable},
         {"bin: no buffer", false, "x", noMemory, true},
@@ -190,10 +177,10 @@ TEST(CdbBuilders, TwentyFourBitFieldsOrNothing) {
     Cdb12 cdb;
     EXPECT_TRUE(MakeWriteBufferCdb(6, 0xFFFFFF, 0xFFFFFF, cdb));
     EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), (Bytes{0x3B, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0}));
-    EXPECT_FALSE(MakeWriteBufferCdb(6, 0x1000000, 32, cdb));
-    EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), Bytes(12, 0));
-    cdb.fill(0xAA);
-    EXPECT_FALSE(MakeWriteBufferCdb(6, 0, 0x1000000, cdb));
-    EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), Bytes(12, 0));
+    for (std::uint32_t big : {0u, 1u}) {  // offset, then length, one past the limit
+        cdb.fill(0xAA);
+        EXPECT_FALSE(MakeWriteBufferCdb(6, big ? 0 : 0x1000000, big ? 0x1000000 : 32, cdb));
+        EXPECT_EQ(Bytes(cdb.begin(), cdb.end()), Bytes(12, 0));
+    }
 }
 }  // namespace
