@@ -49,12 +49,7 @@ std::string Walk(const Buffer& b) {
 // InquiryDataLength is believed only as far as the buffer goes, and bytes it
 // does not cover are not taken as inquiry data.
 TEST(AdapterUnitWalkerTest, BusAndListOrderAndHostileOffsets) {
-    const struct {
-        const char* name;
-        std::size_t size;
-        void (*build)(Buffer&);
-        const char* expected;
-    } cases[] = {
+    const struct { const char* name; std::size_t size; void (*build)(Buffer&); const char* expected; } cases[] = {
         {"first offset past the end skips that bus only", 2048,
          [](Buffer& b) { b[0] = 2, Bus(b, 0, 0x10000), Bus(b, 1, 100), Unit(b, 100, 1, 2, 0); }, "1:2 "},
         {"header straddles the end", 2048, [](Buffer& b) { b[0] = 1, Bus(b, 0, 2040), Unit(b, 2040, 0, 1, 0); }, ""},
