@@ -139,6 +139,8 @@ TEST_F(FlashProcedure, RefusalsBeforeTheTransfer) {
         {"bin: no buffer", false, "x", noMemory, true},
         {"hex: no buffer", true, kEndRecord, noMemory, true},
         {"hex: non-digit", true, ":0G000000\r\n", e6},
+        // G read as 0 would make the record's sum right (F4h): the digit itself must refuse it.
+        {"hex: non-digit in a whole record", true, ":04000000010G0304F4\n" + kEndRecord, e6},
         {"hex: abort while reading", true, HexRecord(0, 0, {1, 2, 3}) + kEndRecord, {kTerminated, kIncorrect}, false, 4},
         {"hex: abort while looking for the colon", true, "xyz", {kTerminated, kIncorrect}, false, 3},
         {"hex: abort inside the data", true, HexRecord(0, 0, {1, 2, 3}) + kEndRecord, {kTerminated, kIncorrect}, false, 12},
