@@ -6,7 +6,7 @@ PKGS="cmake make g++ git binutils googletest libgtest-dev libbenchmark-dev
       g++-mingw-w64-i686-posix mingw-w64-tools
       wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
       fonts-wine fonts-liberation srecord python3 python3-intelhex
-      clang libfuzzer-14-dev"
+      clang libfuzzer-14-dev gcc-multilib g++-multilib sg3-utils"
 missing=""
 for p in $PKGS; do
     dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed' \

@@ -38,6 +38,9 @@ struct DriveConfig {
     std::optional<Revision> revisionAfterSave;
     std::uint32_t downloadBufferSize = kDefaultDownloadBufferSize;  // clamped to kMaxDownloadBufferSize
     std::uint64_t notReadyMs = kDefaultNotReadyMs;
+    // Saves the drive had before this model of it was built (a drive whose
+    // state outlives one process); the vendor block counts on from here.
+    std::uint32_t savesBefore = 0;
     Clock clock;  // empty: std::chrono::steady_clock
     FaultPlan faults;
 

@@ -31,7 +31,8 @@ Outcome OutcomeOf(const Result& r) {
 
 VirtualDrive::VirtualDrive(DriveConfig config)
     : m_config(std::move(config)),
-      m_buffer(std::min(m_config.downloadBufferSize, kMaxDownloadBufferSize), 0) {}
+      m_buffer(std::min(m_config.downloadBufferSize, kMaxDownloadBufferSize), 0),
+      m_saveCount(m_config.savesBefore) {}
 
 Result VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLength, std::uint8_t dirFlags,
                              std::uint8_t* data, std::uint32_t length) {

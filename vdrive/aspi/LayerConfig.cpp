@@ -230,6 +230,17 @@ private:
                 else if (t.value == "pending") slot.completion = Completion::Pending;
                 else if (t.value == "immediate") slot.completion = Completion::Immediate;
                 else return "complete must be auto, pending or immediate";
+            } else if (t.key == "path") {
+                if (t.value.empty()) return "path must not be empty";
+                for (const auto& d : m_config.drives)
+                    if (d.path == t.value) return "another drive already uses this path";
+                slot.path = t.value;
+            } else if (t.key == "letter") {
+                const char c = t.value.size() == 1 ? static_cast<char>(t.value[0] | 0x20) : 0;
+                if (c < 'a' || c > 'z') return "letter must be one letter a to z";
+                for (const auto& d : m_config.drives)
+                    if (d.letter == c) return "another drive already has this letter";
+                slot.letter = c;
             } else {
                 return "unknown drive setting '" + (t.key.empty() ? t.value : t.key) + "'";
             }

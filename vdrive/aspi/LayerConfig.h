@@ -32,6 +32,11 @@ struct DriveSlotConfig {
     std::uint8_t target = 0;
     DriveConfig drive;
     Completion completion = Completion::Auto;
+    // The file that stands in for the drive's device node when the drive is
+    // served to Linux processes (vdrive/sgio), and the drive letter it takes
+    // under Wine. The ASPI layer ignores both.
+    std::string path;
+    char letter = 0;  // 'a'..'z', 0 when none is given
 };
 
 struct LayerConfig {
