@@ -140,29 +140,6 @@ void SaveState(Daemon& d) {
         std::fprintf(stderr, "mf-vdrived: cannot write %s: %s\n", d.statePath.c_str(), std::strerror(errno));
 }
 
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 Response Execute(Daemon& d, const Request& q, std::vector<std::uint8_t>& data) {
     Response r;

@@ -102,29 +102,6 @@ const StandIn* Find(int fd) {
     return nullptr;
 }
 
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* p = static_cast<std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 void Disconnect() {
     if (g_socket >= 0) close(g_socket);

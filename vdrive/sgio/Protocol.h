@@ -13,7 +13,10 @@
 #include <cstdio>
 #include <string>
 
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "vdrive/Digest.h"
 
@@ -66,6 +69,33 @@ inline std::string BesideList(const std::string& realListPath, const std::string
     if (path.empty() || path[0] == '/') return path;
     const auto slash = realListPath.rfind('/');
     return (slash == std::string::npos ? std::string(".") : realListPath.substr(0, slash)) + "/" + path;
+}
+
+// Whole messages over the stream: interrupted calls are resumed, a short
+// transfer goes on, and the end of the connection is a failure. Sending never
+// raises SIGPIPE in a program that is not ours.
+inline bool ReadAll(int fd, void* data, std::size_t size) {
+    auto* p = static_cast<std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+inline bool WriteAll(int fd, const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 }  // namespace vdrive::sgio
