@@ -21,13 +21,16 @@ native: deps
 	cmake --build $(NATIVE) -j$(JOBS)
 
 win32: deps
-	cmake -S . -B $(WIN32) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake
+	cmake -S . -B $(WIN32) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
+	    -DMARROWFIN_NATIVE_DIR=$(CURDIR)/$(NATIVE)
 	cmake --build $(WIN32) -j$(JOBS)
 
 test-native: native
 	cd $(NATIVE) && ctest --output-on-failure -j$(JOBS)
 
-test-win32: win32
+# The NT road's end-to-end entry runs the native tree's drive process and
+# preload library.
+test-win32: win32 native
 	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
 

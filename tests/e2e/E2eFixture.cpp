@@ -22,15 +22,32 @@ std::string Normal(std::string path) {
     return path;
 }
 
-// The program must see a 9x family Windows to use ASPI; every copy is named
+std::string Env(const char* name) {
+    char value[1024] = "";
+    const DWORD n = ::GetEnvironmentVariableA(name, value, sizeof value);
+    return n > 0 && n < sizeof value ? value : "";
+}
+
+// A path of the build tree, given as Z:<unix path>. A prefix whose Unix root
+// is another letter (tools/nt-prefix.sh: a:) names it in E2E_UNIX_DRIVE.
+std::string BuildPath(const char* zPath) {
+    const std::string drive = Env("E2E_UNIX_DRIVE");
+    return Normal(drive.empty() ? zPath : drive + (zPath + 2));
+}
+
+// The program must see a 9x family Windows to use ASPI, unless the entry
+// names another version (E2E_WINDOWS_VERSION); every copy is named
 // MARROWFIN.exe, so one per-program setting covers all scratch directories.
-class NineXEnvironment : public ::testing::Environment {
+class VersionEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { ASSERT_TRUE(uidriver::SetAppWindowsVersion("MARROWFIN.exe", "win98")); }
+    void SetUp() override {
+        const std::string version = Env("E2E_WINDOWS_VERSION");
+        ASSERT_TRUE(uidriver::SetAppWindowsVersion("MARROWFIN.exe", version.empty() ? "win98" : version));
+    }
 };
 
 [[maybe_unused]] ::testing::Environment* const g_environment =
-    ::testing::AddGlobalTestEnvironment(new NineXEnvironment);
+    ::testing::AddGlobalTestEnvironment(new VersionEnvironment);
 
 }  // namespace
 
@@ -39,12 +56,12 @@ void E2eTest::SetUp() {
     std::string name = std::string(info->test_suite_name()) + "-" + info->name();
     for (char& c : name)
         if (c == '/' || c == '.') c = '-';
-    m_dir = Normal(E2E_SCRATCH_ROOT) + "\\" + name;
+    m_dir = BuildPath(E2E_SCRATCH_ROOT) + "\\" + name;
     std::error_code ec;
     fs::remove_all(m_dir, ec);
     fs::create_directories(m_dir, ec);
     ASSERT_FALSE(ec) << "cannot create " << m_dir << ": " << ec.message();
-    fs::copy_file(Normal(E2E_MARROWFIN_EXE), Path("MARROWFIN.exe"), fs::copy_options::overwrite_existing, ec);
+    fs::copy_file(BuildPath(E2E_MARROWFIN_EXE), Path("MARROWFIN.exe"), fs::copy_options::overwrite_existing, ec);
     ASSERT_FALSE(ec) << "cannot copy MARROWFIN.exe: " << ec.message();
 }
 
@@ -79,12 +96,16 @@ bool E2eTest::Start(Layer layer) {
     }
     std::error_code ec;
     if (layer == Layer::Ours)
-        fs::copy_file(Normal(E2E_WNASPI32_DLL), Path("wnaspi32.dll"), fs::copy_options::overwrite_existing, ec);
+        fs::copy_file(BuildPath(E2E_WNASPI32_DLL), Path("wnaspi32.dll"), fs::copy_options::overwrite_existing, ec);
     if (ec) {
         ADD_FAILURE() << "cannot copy wnaspi32.dll: " << ec.message();
         return false;
     }
-    if (!m_program.Start({Path("MARROWFIN.exe"), m_dir, {{"MARROWFIN_VDRIVES", Path("vdrives.txt")}}})) {
+    // An entry whose drives are served by mf-vdrived names their list itself.
+    const auto list = Env("MARROWFIN_VDRIVES").empty()
+                          ? std::vector<std::pair<std::string, std::string>>{{"MARROWFIN_VDRIVES", Path("vdrives.txt")}}
+                          : std::vector<std::pair<std::string, std::string>>{};
+    if (!m_program.Start({Path("MARROWFIN.exe"), m_dir, list})) {
         ADD_FAILURE() << m_program.LastError();
         return false;
     }
@@ -103,7 +124,8 @@ bool E2eTest::RunEnded() const {
 // The record's "cmd" lines (vdrive/aspi/README.md) are "cmd name=value ...".
 Lines E2eTest::Commands(int ha, int target) const {
     Lines out;
-    std::istringstream in(Read("record.txt"));
+    std::ifstream file(m_record.empty() ? Path("record.txt") : m_record, std::ios::binary);
+    std::istringstream in{std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>())};
     std::string line, word;
     while (std::getline(in, line)) {
         std::istringstream words(line);

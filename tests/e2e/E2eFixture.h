@@ -75,6 +75,7 @@ protected:
 
     uidriver::Program m_program;
     std::string m_dir;
+    std::string m_record;  // the record file, when not record.txt in m_dir
 };
 
 // The record line of a 4096-byte chunk written at `offset` of the buffer.
