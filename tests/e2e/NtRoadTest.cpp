@@ -14,6 +14,9 @@
 namespace e2e {
 namespace {
 
+// Every start is Start(Layer::WineBuiltIn): nothing copied beside the
+// program and no override, as on the NT road the program loads no ASPI layer.
+
 // The NT scan's INQUIRY: 127 bytes asked into a 2048-byte buffer.
 const char kNtInquiry[] = "120000007F00 in len=2048 sum=0000 GOOD";
 const std::string kOther = "ACME    DVD-ROM 16X     ";
