@@ -8,6 +8,8 @@
 //   f: drive 0/1 "ACME    " "DVD-ROM 16X" "1.00"
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include "E2eFixture.h"
 
@@ -86,6 +88,79 @@ TEST_F(NtRoad, RefusedChunkShowsItsSense) {
               (Lines{"Check Sum : 1DF9", "Please wait a minute.....", "Execute command errorA!!  5/24/ 0", kIncorrect}));
     EXPECT_EQ(Since(before), Concat({kNtInquiry, kVendorBlock},
                                     Lines(6, ChunkCommand(0x20, "060F", "CHECK sense=05/24/00"))));
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The whole flash on the NT road: the ctest entry e2e_nt_xp_flash serves e:
+// alone, drive 0/0 "MARROW  " "CDR-8400 FLASHER" "A054", A055 once flashed,
+// no fault. The record and saved image are left in the list's folder.
+class NtFlash : public NtRoad {};
+
+// Four bytes at 0, four zero bytes at 1000h, the segment record and the
+// identification at 10010h. Record sums worked out by hand:
+// 04+12+34+56+78 = 118h -> E8; 04+10 = 14h -> EC; 18h+10h + 1551 = 637h -> C9
+// (1551 = 0x60F, the sum of "MARROW  CDR-8400 FLASHER").
+const std::string kHex = ":0400000012345678E8\n:0410000000000000EC\n:00000055AB\n:18001000"
+                         "4D4152524F5720204344522D3834303020464C4153484552C9\n:00000001FF\n";
+
+TEST_F(NtFlash, HexImageToTheEndThenTheNewRevision) {
+    Write("IDString.txt", IdString({{kModel, "Afw.hex"}}));
+    Write("Afw.hex", kHex);
+    ASSERT_TRUE(Start(Layer::WineBuiltIn));
+    ASSERT_TRUE(WaitForReady());
+    EXPECT_EQ(Text(IDC_REVISION), "A054");
+    const Lines log = Log();
+    ASSERT_TRUE(PressUpgrade());
+    // The one 91-second wait of this entry.
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return !::IsWindow(Main()) || RunEnded(); }, 180000, 500))
+        << ::testing::PrintToString(Log());
+    ASSERT_TRUE(uidriver::MessageBoxes(Pid()).empty());
+
+    // The image covers 128 KB (two segments); the rest is FFh. 4096 FFh add
+    // to F000h, and 32 such chunks to 1E0000h, 0000h in 16 bits. Against the
+    // FFh they replace, 12h+34h+56h+78h = 114h is 114h - 3FCh = -2E8h; the
+    // four zeros at 1000h -3FCh; the identification 60Fh - 24 * FFh =
+    // 60Fh - 17E8h = -11D9h. 2E8h + 3FCh + 11D9h = 18BDh, and 0000h - 18BDh
+    // = E743h: the "Check Sum" and the header's bytes 30-31.
+    EXPECT_EQ(Log(), Concat(log, {"Check Sum : E743", "Please wait a minute.....", kRestart}));
+
+    // The 95h vendor block first, then 32 chunks at 32 + 4096 k with their
+    // sums (F000h - 2E8h = ED18h, F000h - 3FCh = EC04h, chunk 16 F000h -
+    // 11D9h = DE27h, the others F000h), the header (E7h + 43h = 012Ah) and
+    // the save, length 0 with a 4096-byte data-in phase. The drive saves only
+    // when the header matches the sum of what it holds.
+    Lines commands{kNtInquiry, kVendorBlock};
+    for (unsigned k = 0; k < 32; ++k)
+        commands.push_back(ChunkCommand(32 + k * 4096, k == 0 ? "ED18" : k == 1 ? "EC04" : k == 16 ? "DE27" : "F000"));
+    commands.push_back("3B0600000000000020000000 out len=32 sum=012A GOOD");
+    commands.push_back("3B0700000000000000000000 in len=4096 sum=0000 GOOD");
+    EXPECT_EQ(Commands(), commands);
+    std::string image(2 * 65536, '\xFF');
+    image.replace(0, 4, "\x12\x34\x56\x78");
+    image.replace(0x1000, 4, std::string(4, '\0'));
+    image.replace(0x10010, kModel.size(), kModel);
+    const std::string folder = m_record.substr(0, m_record.rfind('\\') + 1);
+    std::ifstream in(folder + "saved-0-0.bin", std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == image)
+        << "the drive saved other bytes than the image's";
+    // The image as the peer check (nt_peer.sh) sends it.
+    std::ofstream(folder + "image.bin", std::ios::binary) << image;
+    ASSERT_TRUE(uidriver::Click(Main(), IDCANCEL));
+    ASSERT_TRUE(m_program.WaitForExit(kQuickMs));
+
+    // The drive process kept the flash: the next start reads A055.
+    const size_t before = Commands().size();
+    ASSERT_TRUE(Start(Layer::WineBuiltIn));
+    ASSERT_TRUE(WaitForReady());
+    EXPECT_EQ(Text(IDC_REVISION), "A055");
+    EXPECT_EQ(Since(before), Lines{kNtInquiry});
+    ASSERT_TRUE(uidriver::Click(Main(), IDCANCEL));
+    ASSERT_TRUE(m_program.WaitForExit(kQuickMs));
 }
 
 }  // namespace
