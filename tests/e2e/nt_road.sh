@@ -5,7 +5,8 @@
 # with the rest of the Unix environment. Each KIND has its own prefix and
 # drive folder, so the entries can run side by side:
 #   two:   e: and f:, the chunk at 32 always refused on e:;
-#   flash: e: alone, no fault, answering A055 once flashed.
+#   flash: e: alone, no fault, answering A055 once flashed; then the peer
+#          check (nt_peer.sh) against what the program left.
 # Usage: nt_road.sh SOURCE_DIR BUILD_DIR MF_VDRIVED PRELOAD_ROOT WINE_RUN TEST_EXE FILTER KIND
 set -u
 src=$1 build=$2 daemon=$3 preload=$4 winerun=$5 exe=$6 filter=$7 kind=$8
@@ -37,4 +38,5 @@ WINEPREFIX="$prefix" WINEDLLOVERRIDES="mscoree,mshtml=" E2E_UNIX_DRIVE=A: E2E_WI
     "$winerun" "$exe" --gtest_filter="$filter"
 rc=$?
 "$src/tools/nt-prefix.sh" stop "$prefix" "$daemon" "$dir/vdrives.txt"
+[ $rc -eq 0 ] && [ "$kind" = flash ] && { sh "$src/tests/e2e/nt_peer.sh" "$dir" "$daemon" "$preload" || rc=1; }
 exit $rc
