@@ -140,6 +140,35 @@ Lines E2eTest::Commands(int ha, int target) const {
     return out;
 }
 
+// Record sums worked out by hand: 04+12+34+56+78 = 118h -> E8; 04+10 = 14h ->
+// EC; 18h+10h + 1551 (the identification) = 637h -> C9.
+const std::string kTwoSegmentHex = ":0400000012345678E8\n:0410000000000000EC\n:00000055AB\n:18001000"
+                                   "4D4152524F5720204344522D3834303020464C4153484552C9\n:00000001FF\n";
+
+// Chunk sums against the FFh fill, whose 4096 bytes add to F000h: F000h - 2E8h
+// = ED18h, F000h - 3FCh = EC04h, chunk 16 F000h - 11D9h = DE27h. The header
+// carries E743h, whose bytes add to E7h + 43h = 012Ah; the save is length 0
+// with a 4096-byte data-in phase.
+Lines TwoSegmentCommands(const std::string& inquiry, int refusals) {
+    Lines commands{inquiry, kVendorBlock};
+    for (unsigned k = 0; k < 32; ++k) {
+        const std::string sum = k == 0 ? "ED18" : k == 1 ? "EC04" : k == 16 ? "DE27" : "F000";
+        for (int refusal = 0; k == 1 && refusal < refusals; ++refusal)
+            commands.push_back(ChunkCommand(32 + k * 4096, sum, "CHECK sense=03/0C/00"));
+        commands.push_back(ChunkCommand(32 + k * 4096, sum));
+    }
+    commands.push_back("3B0600000000000020000000 out len=32 sum=012A GOOD");
+    commands.push_back("3B0700000000000000000000 in len=4096 sum=0000 GOOD");
+    return commands;
+}
+
+std::string TwoSegmentSaved() {
+    std::string saved(2 * 65536, '\xFF');
+    saved.replace(0, 4, "\x12\x34\x56\x78");
+    saved.replace(0x1000, 4, std::string(4, '\0'));
+    return saved.replace(0x10010, kModel.size(), kModel);
+}
+
 std::string ChunkCommand(unsigned offset, const std::string& sum, const std::string& result) {
     char cdb[32];  // WRITE BUFFER mode 6, the offset and length big-endian
     std::snprintf(cdb, sizeof cdb, "3B0600%06X001000000000", offset);

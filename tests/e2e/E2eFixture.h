@@ -88,6 +88,15 @@ std::string IdString(const Rows& rows, const std::string& warn = "N");
 Lines CompatLogLines(const Rows& rows);
 Lines Concat(Lines a, const Lines& b);
 
+// The two-segment ".hex" image of the whole-flash runs: four bytes at 0, four
+// zero bytes at 1000h, the segment record and the identification at 10010h.
+extern const std::string kTwoSegmentHex;
+// What a drive records for it after `inquiry`: the 95h block, 32 chunks (the
+// one at 1020h refused `refusals` times first), the header and the save.
+Lines TwoSegmentCommands(const std::string& inquiry, int refusals = 0);
+// The 128 KB a drive saves from it, its FFh fill included.
+std::string TwoSegmentSaved();
+
 }  // namespace e2e
 
 #endif

@@ -10,18 +10,12 @@
 namespace e2e {
 namespace {
 
-// Four bytes at 0, four zero bytes at 1000h (the refused chunk), the segment
-// record and the identification at 10010h. Record sums worked out by hand:
-// 04+12+34+56+78 = 118h -> E8; 04+10 = 14h -> EC; 18h+10h + 1551 = 637h -> C9.
-const std::string kImage = ":0400000012345678E8\n:0410000000000000EC\n:00000055AB\n:18001000"
-                           "4D4152524F5720204344522D3834303020464C4153484552C9\n:00000001FF\n";
-
 class FlashToTheEnd : public E2eTest {};
 
 TEST_F(FlashToTheEnd, HexImageOfTwoSegmentsWithARetriedChunk) {
     Write("vdrives.txt", OneDrive("A054", "fault 0 0 chunk offset=4128 times=5 sense=03/0C/00\n"));
     Write("IDString.txt", IdString({{kModel, "Afw.hex"}}));
-    Write("Afw.hex", kImage);
+    Write("Afw.hex", kTwoSegmentHex);
     ASSERT_TRUE(Start());
     ASSERT_TRUE(WaitForReady());
     const Lines log = Log();
@@ -67,26 +61,11 @@ TEST_F(FlashToTheEnd, HexImageOfTwoSegmentsWithARetriedChunk) {
     EXPECT_FALSE(uidriver::Click(Main(), IDC_UPGRADE)) << "a second run must be impossible";
     EXPECT_TRUE(uidriver::MessageBoxes(Pid()).empty());
 
-    // 32 chunks at 32 + 4096 k, the one at 4128 six times, then the header
-    // (E7h + 43h = 012Ah) and the save. Chunk sums: F000h - 4 * FFh + 114h =
-    // ED18h, F000h - 4 * FFh = EC04h, and for the identification's chunk 16
-    // F000h - 24 * FFh + 1551 = DE27h. The drive saves only when the header
-    // matches the sum of what it holds: the refused chunk counted once.
-    Lines commands{kInquiry, kVendorBlock};
-    for (unsigned k = 0; k < 32; ++k) {
-        const std::string sum = k == 0 ? "ED18" : k == 1 ? "EC04" : k == 16 ? "DE27" : "F000";
-        for (int refusal = 0; k == 1 && refusal < 5; ++refusal)
-            commands.push_back(ChunkCommand(32 + k * 4096, sum, "CHECK sense=03/0C/00"));
-        commands.push_back(ChunkCommand(32 + k * 4096, sum));
-    }
-    commands.push_back("3B0600000000000020000000 out len=32 sum=012A GOOD");
-    commands.push_back("3B0700000000000000000000 in len=4096 sum=0000 GOOD");
-    EXPECT_EQ(Commands(), commands);
-    std::string saved(2 * 65536, '\xFF');
-    saved.replace(0, 4, "\x12\x34\x56\x78");
-    saved.replace(0x1000, 4, std::string(4, '\0'));
-    saved.replace(0x10010, kModel.size(), kModel);
-    EXPECT_TRUE(Read("saved-0-0.bin") == saved) << "the drive saved other bytes than the image's";
+    // The chunk at 1020h six times, refused five times before the drive
+    // takes it. The drive saves only when the header matches the sum of what
+    // it holds: the refused chunk counted once.
+    EXPECT_EQ(Commands(), TwoSegmentCommands(kInquiry, 5));
+    EXPECT_TRUE(Read("saved-0-0.bin") == TwoSegmentSaved()) << "the drive saved other bytes than the image's";
 
     // Each attempt at a chunk shows the running sum with that chunk counted
     // once (ED18h + EC04h = D91Ch) and the total of all the sums shown: after

@@ -105,12 +105,9 @@ class NtFlash : public NtRoad {};
 // identification at 10010h. Record sums worked out by hand:
 // 04+12+34+56+78 = 118h -> E8; 04+10 = 14h -> EC; 18h+10h + 1551 = 637h -> C9
 // (1551 = 0x60F, the sum of "MARROW  CDR-8400 FLASHER").
-const std::string kHex = ":0400000012345678E8\n:0410000000000000EC\n:00000055AB\n:18001000"
-                         "4D4152524F5720204344522D3834303020464C4153484552C9\n:00000001FF\n";
-
 TEST_F(NtFlash, HexImageToTheEndThenTheNewRevision) {
     Write("IDString.txt", IdString({{kModel, "Afw.hex"}}));
-    Write("Afw.hex", kHex);
+    Write("Afw.hex", kTwoSegmentHex);
     ASSERT_TRUE(Start(Layer::WineBuiltIn));
     ASSERT_TRUE(WaitForReady());
     EXPECT_EQ(Text(IDC_REVISION), "A054");
@@ -129,22 +126,10 @@ TEST_F(NtFlash, HexImageToTheEndThenTheNewRevision) {
     // = E743h: the "Check Sum" and the header's bytes 30-31.
     EXPECT_EQ(Log(), Concat(log, {"Check Sum : E743", "Please wait a minute.....", kRestart}));
 
-    // The 95h vendor block first, then 32 chunks at 32 + 4096 k with their
-    // sums (F000h - 2E8h = ED18h, F000h - 3FCh = EC04h, chunk 16 F000h -
-    // 11D9h = DE27h, the others F000h), the header (E7h + 43h = 012Ah) and
-    // the save, length 0 with a 4096-byte data-in phase. The drive saves only
-    // when the header matches the sum of what it holds.
-    Lines commands{kNtInquiry, kVendorBlock};
-    for (unsigned k = 0; k < 32; ++k)
-        commands.push_back(ChunkCommand(32 + k * 4096, k == 0 ? "ED18" : k == 1 ? "EC04" : k == 16 ? "DE27" : "F000"));
-    commands.push_back("3B0600000000000020000000 out len=32 sum=012A GOOD");
-    commands.push_back("3B0700000000000000000000 in len=4096 sum=0000 GOOD");
-    EXPECT_EQ(Commands(), commands);
-    std::string image(2 * 65536, '\xFF');
-    image.replace(0, 4, "\x12\x34\x56\x78");
-    image.replace(0x1000, 4, std::string(4, '\0'));
-    image.replace(0x10010, kModel.size(), kModel);
+    // The drive saves only when the header matches the sum of what it holds.
+    EXPECT_EQ(Commands(), TwoSegmentCommands(kNtInquiry));
     const std::string folder = m_record.substr(0, m_record.rfind('\\') + 1);
+    const std::string image = TwoSegmentSaved();
     std::ifstream in(folder + "saved-0-0.bin", std::ios::binary);
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(in), {}) == image)
         << "the drive saved other bytes than the image's";
