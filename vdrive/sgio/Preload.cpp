@@ -243,16 +243,24 @@ IoctlFn Next(const char* name) {
 }  // namespace vdrive::sgio
 
 // Both spellings: 32-bit programs built for 64-bit time (Debian's i386
-// Wine among them) call __ioctl_time64.
+// Wine among them) call __ioctl_time64. Each takes its one argument and
+// hands the call on to the same dispatcher.
+namespace {
+// `next` is the spelling's own function in the C library, looked up once.
+int Dispatch(vdrive::sgio::IoctlFn next, int fd, unsigned long request, void* arg) {
+    int rc = 0;
+    if (vdrive::sgio::Handle(fd, request, arg, rc)) return rc;
+    return next(fd, request, arg);
+}
+}  // namespace
+
 extern "C" __attribute__((visibility("default"))) int ioctl(int fd, unsigned long request, ...) __THROW {
     va_list ap;
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
-    int rc = 0;
-    if (vdrive::sgio::Handle(fd, request, arg, rc)) return rc;
     static const vdrive::sgio::IoctlFn next = vdrive::sgio::Next("ioctl");
-    return next(fd, request, arg);
+    return Dispatch(next, fd, request, arg);
 }
 
 extern "C" __attribute__((visibility("default"))) int __ioctl_time64(int fd, unsigned long request, ...) __THROW {
@@ -260,8 +268,6 @@ extern "C" __attribute__((visibility("default"))) int __ioctl_time64(int fd, uns
     va_start(ap, request);
     void* arg = va_arg(ap, void*);
     va_end(ap);
-    int rc = 0;
-    if (vdrive::sgio::Handle(fd, request, arg, rc)) return rc;
     static const vdrive::sgio::IoctlFn next = vdrive::sgio::Next("__ioctl_time64");
-    return next(fd, request, arg);
+    return Dispatch(next, fd, request, arg);
 }
