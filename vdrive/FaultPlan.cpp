@@ -32,6 +32,15 @@ FaultPlan& FaultPlan::VanishAfter(std::uint64_t n) {
     return *this;
 }
 
+FaultPlan& FaultPlan::VanishAtChunk(std::uint32_t offset) {
+    m_vanishAtChunk = offset;
+    return *this;
+}
+
+void FaultPlan::NoteChunk(std::uint32_t offset, std::uint64_t commandNumber) {
+    if (m_vanishAtChunk == offset && !IsVanished(commandNumber)) m_vanishAfter = commandNumber - 1;
+}
+
 bool FaultPlan::IsVanished(std::uint64_t commandNumber) const {
     return m_vanishAfter && commandNumber > *m_vanishAfter;
 }

@@ -35,7 +35,14 @@ public:
     FaultPlan& FailSave(Sense s = sense::kInternalTargetFailure);
     // Commands 1..n are served; from command n+1 on the drive is gone.
     FaultPlan& VanishAfter(std::uint64_t n);
+    // The drive is gone from the first mode-6 write to buffer offset
+    // `offset` on, whatever number that command has: part way through a
+    // transfer however many commands earlier runs sent.
+    FaultPlan& VanishAtChunk(std::uint32_t offset);
 
+    // Command `commandNumber` is a mode-6 write to `offset`: the drive goes
+    // at it if the plan says so.
+    void NoteChunk(std::uint32_t offset, std::uint64_t commandNumber);
     bool IsVanished(std::uint64_t commandNumber) const;
     std::optional<Sense> CommandFault(std::uint64_t commandNumber) const;
     std::optional<Sense> InquiryFault() const { return m_inquiry; }
@@ -61,6 +68,7 @@ private:
     std::optional<Sense> m_header;
     std::optional<Sense> m_save;
     std::optional<std::uint64_t> m_vanishAfter;
+    std::optional<std::uint32_t> m_vanishAtChunk;
 };
 
 }  // namespace vdrive

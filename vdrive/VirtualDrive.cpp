@@ -70,6 +70,8 @@ Result VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLength, st
 }
 
 Result VirtualDrive::Dispatch(std::uint64_t number, const std::array<std::uint8_t, 16>& cdb, const Transfer& t) {
+    if (cdb[0] == kOpWriteBuffer && (cdb[1] & 0x1F) == kModeDownloadOffsets)
+        m_config.faults.NoteChunk(Field24(cdb, 3), number);
     if (m_config.faults.IsVanished(number)) return Result::TransportFailure();
     if (auto s = m_config.faults.CommandFault(number)) return Result::CheckCondition(*s);
     // While the saved image is being programmed the drive answers nothing
@@ -203,6 +205,11 @@ void VirtualDrive::ClearLog() {
 std::uint64_t VirtualDrive::CommandCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_commandCount;
+}
+
+bool VirtualDrive::HasVanished() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_config.faults.IsVanished(m_commandCount + 1);
 }
 
 std::vector<std::uint8_t> VirtualDrive::SavedImage() const {

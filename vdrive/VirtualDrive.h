@@ -38,6 +38,8 @@ public:
     CommandLog Log() const;
     void ClearLog();
     std::uint64_t CommandCount() const;
+    // The next command would find the drive gone.
+    bool HasVanished() const;
 
     // The last image a successful save programmed (buffer bytes 32 up to the
     // received image extent), and how many saves succeeded.

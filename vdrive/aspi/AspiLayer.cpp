@@ -53,7 +53,6 @@ AspiLayer::AspiLayer(const LayerConfig& config, const std::string& source)
         slot->adapter = d.adapter;
         slot->target = d.target;
         slot->completion = d.completion;
-        slot->plan = d.drive.faults;
         slot->drive = std::make_unique<VirtualDrive>(d.drive);
         m_slots.push_back(std::move(slot));
     }
@@ -109,7 +108,7 @@ std::uint32_t AspiLayer::DeviceType(SRB_GDEVBlock& srb) const {
     } else if (Slot* slot = srb.SRB_Lun == 0 ? FindSlot(srb.SRB_HaId, srb.SRB_Target) : nullptr) {
         const std::uint8_t peripheral = slot->drive->InquiryData()[0];
         // A drive that has gone away is no longer in the device table.
-        const bool gone = slot->plan.IsVanished(slot->drive->CommandCount() + 1);
+        const bool gone = slot->drive->HasVanished();
         if (!gone && (peripheral & 0xE0) != kQualifierNotCapable) {
             // Only the type: a qualifier-1 drive (25h) is listed as type 5,
             // and the initiator learns the rest from INQUIRY.

@@ -44,7 +44,6 @@ private:
         std::uint8_t adapter;
         std::uint8_t target;
         Completion completion;
-        FaultPlan plan;  // as configured; only its vanish point is consulted here
         std::unique_ptr<VirtualDrive> drive;
         std::mutex mutex;
     };

@@ -297,6 +297,8 @@ private:
             plan.FailSave(s);
         } else if (kind == "vanish" && after && !n && !offset && !times && !sense) {
             plan.VanishAfter(*after);
+        } else if (kind == "vanish" && offset && !after && !n && !times && !sense) {
+            plan.VanishAtChunk(static_cast<std::uint32_t>(*offset));
         } else {
             return "unknown fault kind or wrong settings for '" + kind + "'";
         }
