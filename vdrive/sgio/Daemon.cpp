@@ -97,14 +97,22 @@ int Load(const char* listArg, Daemon& d) {
         states = *parsed;
     }
 
+    // Callers find a drive by its stand-in's device and inode, so two
+    // spellings of one file ("sr0", "./sr0") would leave the second drive
+    // unreachable.
+    std::vector<std::pair<dev_t, ino_t>> files;
     for (const aspi::DriveSlotConfig& slot : config.drives) {
         if (slot.path.empty()) continue;  // served by the ASPI layer only
         const std::string standIn = BesideList(d.list, slot.path);
+        const std::string name = "drive " + std::to_string(slot.adapter) + " " + std::to_string(slot.target);
         struct stat st {};
         if (stat(standIn.c_str(), &st) != 0)
-            return Refuse("the stand-in file " + standIn + " of drive " + std::to_string(slot.adapter) + " " +
-                          std::to_string(slot.target) + " is missing (" + std::strerror(errno) +
+            return Refuse("the stand-in file " + standIn + " of " + name + " is missing (" + std::strerror(errno) +
                           "); create it, an empty file will do");
+        for (const auto& [dev, ino] : files)
+            if (dev == st.st_dev && ino == st.st_ino)
+                return Refuse("the stand-in file " + standIn + " of " + name + " is another drive's too");
+        files.emplace_back(st.st_dev, st.st_ino);
         Served s;
         s.adapter = slot.adapter;
         s.target = slot.target;

@@ -4,7 +4,8 @@
 // Every other descriptor and request goes to the C library untouched.
 //
 // Handled on a stand-in: SG_GET_VERSION_NUM, SG_IO (sg_io_hdr, interface
-// 'S', no scatter lists) and SCSI_IOCTL_GET_IDLUN. A stand-in is recognised
+// 'S', no scatter lists) and SCSI_IOCTL_GET_IDLUN; fstat shows a stand-in
+// as a block device (StandInStat.cpp). A stand-in is recognised
 // by its device and inode, so any path or link to it (Wine's dosdevices
 // entry included) counts. Built without sanitizers and with the C++ runtime
 // linked in, so it loads into any program of its word size.
@@ -93,13 +94,28 @@ void LoadList() {
     }
 }
 
-const StandIn* Find(int fd) {
-    pthread_once(&g_once, LoadList);
-    struct stat st {};
-    if (g_standIns.empty() || fstat(fd, &st) != 0) return nullptr;
+// Set while this thread reads the list: a stat the C++ library makes on
+// its own stream then must not ask for the list again.
+thread_local bool t_loading = false;
+
+void LoadListOnce() {
+    t_loading = true;
+    LoadList();
+    t_loading = false;
+}
+
+const StandIn* FindIdentity(std::uint64_t dev, std::uint64_t ino) {
+    if (t_loading) return nullptr;
+    pthread_once(&g_once, LoadListOnce);
     for (const StandIn& s : g_standIns)
-        if (s.dev == st.st_dev && s.ino == st.st_ino) return &s;
+        if (s.dev == dev && s.ino == ino) return &s;
     return nullptr;
+}
+
+const StandIn* Find(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return nullptr;
+    return FindIdentity(st.st_dev, st.st_ino);
 }
 
 
@@ -240,6 +256,9 @@ IoctlFn Next(const char* name) {
 }
 
 }  // namespace
+
+bool IsStandIn(std::uint64_t dev, std::uint64_t ino) { return FindIdentity(dev, ino) != nullptr; }
+
 }  // namespace vdrive::sgio
 
 // Both spellings: 32-bit programs built for 64-bit time (Debian's i386

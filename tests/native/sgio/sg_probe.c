@@ -1,7 +1,8 @@
-/* A 32-bit SCSI generic caller, built for 64-bit time as Debian's i386 Wine
- * is (so its ioctl is __ioctl_time64): asks the sg version, the address and
- * a standard INQUIRY of the device named, each twice, and prints what came
- * back or why it failed. */
+/* A SCSI generic caller, built for amd64 and for i386 with 64-bit time as
+ * Debian's Wine is (so that its ioctl and fstat are __ioctl_time64 and
+ * __fstat64_time64): tells the file type fstat gives, asks the sg version,
+ * the address and a standard INQUIRY of the device named, each twice, and
+ * prints what came back or why it failed. */
 #include <errno.h>
 #include <fcntl.h>
 #include <scsi/scsi.h>
@@ -9,11 +10,14 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
     int fd = argc == 2 ? open(argv[1], O_RDONLY) : -1;
-    if (fd < 0) return 2;
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) return 2;
+    printf("%s ", S_ISBLK(st.st_mode) ? "block" : S_ISREG(st.st_mode) ? "file" : "other");
     for (int round = 0; round < 2; ++round) {
         int version = 0, idlun[2] = {0, 0};
         unsigned char cdb[6] = {0x12, 0, 0, 0, 36, 0}, data[36] = {0}, sense[32] = {0};

@@ -3,8 +3,9 @@
 # through libmfsgio.so: identification, a whole flash by WRITE BUFFER mode 6
 # chunks, header and mode 7, the drive's record and saved image, the new
 # revision in the drive process's next run, real sense bytes on CHECK
-# CONDITION, refused input, and a drive process that died.
-# Usage: sgio_test.sh <mf-vdrived> <preload root> <i386 probe> <scratch dir>
+# CONDITION, a drive that vanishes part way, stand-ins shown as block devices
+# with their drive's address, refused input, and a drive process that died.
+# Usage: sgio_test.sh <mf-vdrived> <preload root> <probe, less 32 or 64> <scratch dir>
 set -u
 DAEMON=$1 PRELOAD="$2/\$LIB/libmfsgio.so" PROBE=$3 DIR=$4
 fails=0
@@ -21,6 +22,7 @@ adapter 0 targets=2
 drive 0 0 "MARROW  " "CDR-8400 FLASHER" "A054" after="A055" notready=0 path="sr0" letter=e
 drive 0 1 "OTHERCO " "DVD-ROM 16X" "1.00" path="sr1" letter=f
 fault 0 1 chunk offset=32 times=always sense=05/24/00
+fault 0 1 vanish offset=4128
 record out/record.txt
 LIST
 export MARROWFIN_VDRIVES="$DIR/vdrives.txt"
@@ -57,10 +59,23 @@ out=$(sg sg_write_buffer -vv -m 6 -o 32 -l 4096 -I image.bin sr1 2>&1)
 expect "refused chunk" "$out" "Invalid field in cdb"
 expect "refused chunk" "$out" "70 00 05 00 00 00 00 0a  00 00 00 00 24 00"
 
+# Gone at the write to 4128: that write and every later command fail the ioctl.
+sg sg_write_buffer -m 6 -o 4128 -l 4096 -I image.bin sr1 >/dev/null 2>&1 && fail "the write at 4128 reached a vanished drive"
+sg sg_inq sr1 >/dev/null 2>&1 && fail "sg_inq reached a vanished drive"
+rec=$(grep 'target=1' out/record.txt)
+expect "vanished" "$rec" "seq=2 cdb=3B0600001020.* result=TRANSPORT"
+expect "vanished" "$rec" "seq=3 cdb=12.* result=TRANSPORT"
+
 # The next run of the drive process answers the new revision.
 "$DAEMON" stop vdrives.txt || fail "mf-vdrived stop"
 pid=$("$DAEMON" start vdrives.txt) || fail "second start"
-expect "i386 probe" "$(sg "$PROBE" sr0 2>&1)" "version=30536 idlun=00000000 status=0 resid=0 id=MARROW  CDR-8400 FLASHERA055"
+# fstat shows a stand-in as a block device (only a stand-in), and the
+# address is the drive's: target 1 in dev_id's low byte.
+for bits in 32 64; do
+    expect "probe$bits" "$(sg "$PROBE$bits" sr0 2>&1)" "block version=30536 idlun=00000000 status=0 resid=0 id=MARROW  CDR-8400 FLASHERA055"
+    expect "probe$bits" "$(sg "$PROBE$bits" sr1 2>&1)" "block version=30536 idlun=00000001 status=0 .* id=OTHERCO DVD-ROM 16X     1.00"
+    expect "probe$bits" "$(sg "$PROBE$bits" image.bin 2>&1)" "^file "
+done
 expect "state" "$(cat vdrives.txt.state)" "drive 0 0 from=41303534 revision=41303535 saves=1"
 
 # Refused input starts nothing and leaves the state file as it was.
@@ -68,7 +83,9 @@ cp vdrives.txt.state state.before
 "$DAEMON" stop vdrives.txt
 for case in "bad line|drive 0 0 \"MARROW  \" \"CDR-8400 FLASHER\" \"A054\" path=\"sr0\" speed=4|line 2: unknown drive setting 'speed'" \
             "missing stand-in|drive 0 0 \"MARROW  \" \"CDR-8400 FLASHER\" \"A054\" path=\"gone\"|stand-in file $DIR/gone of drive 0 0 is missing" \
-            "one letter twice|drive 0 0 \"A\" \"B\" \"C\" path=\"sr0\" letter=e\\ndrive 0 1 \"A\" \"B\" \"C\" path=\"sr1\" letter=E|line 3: another drive already has this letter"; do
+            "one letter twice|drive 0 0 \"A\" \"B\" \"C\" path=\"sr0\" letter=e\\ndrive 0 1 \"A\" \"B\" \"C\" path=\"sr1\" letter=E|line 3: another drive already has this letter" \
+            "one path twice|drive 0 0 \"A\" \"B\" \"C\" path=\"sr0\"\\ndrive 0 1 \"A\" \"B\" \"C\" path=\"sr0\"|line 3: another drive already uses this path" \
+            "one file twice|drive 0 0 \"A\" \"B\" \"C\" path=\"sr0\"\\ndrive 0 1 \"A\" \"B\" \"C\" path=\"./sr0\"|stand-in file $DIR/./sr0 of drive 0 1 is another drive's too"; do
     name=${case%%|*} rest=${case#*|}
     printf "adapter 0\\n${rest%|*}\\n" > bad.txt
     cp state.before bad.txt.state
@@ -81,7 +98,7 @@ done
 pid=$("$DAEMON" start vdrives.txt) || fail "third start"
 kill -9 "$pid"
 while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
-out=$(sg "$PROBE" sr0 2>&1)
+out=$(sg "${PROBE}32" sr0 2>&1)
 expect "dead process" "$out" "sg_io=No such device"
 [ "$(printf '%s\n' "$out" | grep -c 'does not answer')" -eq 1 ] || fail "dead process: the message should come once: $out"
 out=$(sg sg_inq sr0 2>&1) && fail "sg_inq succeeded against a dead drive process"
