@@ -122,7 +122,7 @@ bool E2eTest::RunEnded() const {
 }
 
 // The record's "cmd" lines (vdrive/aspi/README.md) are "cmd name=value ...".
-Lines E2eTest::Commands(int ha, int target) const {
+Lines E2eTest::Commands(int ha, int target, bool fnv) const {
     Lines out;
     std::ifstream file(m_record.empty() ? Path("record.txt") : m_record, std::ios::binary);
     std::istringstream in{std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>())};
@@ -135,9 +135,15 @@ Lines E2eTest::Commands(int ha, int target) const {
             if (auto eq = word.find('='); eq != std::string::npos) f[word.substr(0, eq)] = word.substr(eq + 1);
         if (f["ha"] != std::to_string(ha) || f["target"] != std::to_string(target)) continue;
         out.push_back(f["cdb"] + " " + f["dir"] + " len=" + f["len"] + " sum=" + f["sum"] + " " + f["result"] +
-                      (f["sense"].empty() ? "" : " sense=" + f["sense"]));
+                      (f["sense"].empty() ? "" : " sense=" + f["sense"]) + (fnv ? " fnv=" + f["fnv"] : ""));
     }
     return out;
+}
+
+std::string CrLf(const Lines& lines) {
+    std::string text;
+    for (const auto& line : lines) text += line + "\r\n";
+    return text;
 }
 
 // Record sums worked out by hand: 04+12+34+56+78 = 118h -> E8; 04+10 = 14h ->

@@ -70,8 +70,9 @@ protected:
     bool WaitForCloseEnabled() const { return uidriver::WaitUntil([&] { return Enabled(IDCANCEL); }, kQuickMs); }
 
     // Drive ha/target's commands in the record, one "CDB dir len=N sum=S
-    // RESULT[ sense=KK/AA/QQ]" each (sum: the 16-bit sum of the data sent).
-    Lines Commands(int ha = 0, int target = 0) const;
+    // RESULT[ sense=KK/AA/QQ]" each (sum: the 16-bit sum of the data sent),
+    // with " fnv=F" after it (the data's FNV-1a 32) when `fnv` is asked for.
+    Lines Commands(int ha = 0, int target = 0, bool fnv = false) const;
 
     uidriver::Program m_program;
     std::string m_dir;
@@ -87,6 +88,21 @@ std::string IdString(const Rows& rows, const std::string& warn = "N");
 // The log lines the start-up scan writes for a compatibility list.
 Lines CompatLogLines(const Rows& rows);
 Lines Concat(Lines a, const Lines& b);
+
+// A ".bin" image of 10,000 zero bytes with the identification at 0 and the
+// revision A054 at 4096: three chunks, the third ending in 2,288 bytes of FFh
+// fill. Chunk sums: 060Fh (the identification's bytes add to 1551), 00DAh
+// ("A054": 41h+30h+35h+34h), E710h (2288 * FFh = 583,440 mod 65536); running
+// sums 060F, 06E9, EDF9. (Inline, so that the case tables of other files
+// find it made.)
+inline const std::string kTransferImage = [] {
+    std::string image(10000, '\0');
+    return image.replace(0, kModel.size(), kModel).replace(4096, 4, "A054");
+}();
+// The log lines that begin its transfer. The check sum covers the whole 1 MB
+// buffer: 1551 + 218 + (1,048,576 - 10,000) * FFh = 1DF9h mod 65536.
+inline const Lines kTransferStart{"Check Sum : 1DF9", "Please wait a minute....."};
+std::string CrLf(const Lines& lines);
 
 // The two-segment ".hex" image of the whole-flash runs: four bytes at 0, four
 // zero bytes at 1000h, the segment record and the identification at 10010h.

@@ -21,24 +21,6 @@ struct FailureCase {
     std::string trace;                 // sum.txt; empty: it must not exist
 };
 
-// A ".bin" image of 10,000 zero bytes with the identification at 0 and the
-// revision at 4096: three chunks go out, the third ending in 2,288 bytes of
-// 0xFF fill. Chunk sums: 060Fh (the identification's bytes add to 1551),
-// 00DAh ("A054": 41h+30h+35h+34h), E710h (2288 * FFh = 583,440 mod 65536);
-// running sums 060F, 06E9, EDF9. The check sum covers the whole 1 MB buffer:
-// 1551 + 218 + (1,048,576 - 10,000) * FFh = 1DF9h mod 65536.
-const std::string kTransferImage = [] {
-    std::string image(10000, '\0');
-    return image.replace(0, kModel.size(), kModel).replace(4096, 4, "A054");
-}();
-
-std::string CrLf(const Lines& lines) {
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return text;
-}
-
-const Lines kTransferStart{"Check Sum : 1DF9", "Please wait a minute....."};
 const std::string kModelLine = "Model Name : " + kModel + "(0) HID : 0 TID : 0 Ver.: A054";
 // On the ASPI transport the program is handed no sense bytes: each "%2X"
 // shows a padded zero.
