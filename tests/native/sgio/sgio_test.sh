@@ -40,11 +40,14 @@ expect "sg_inq" "$out" "Product revision level: A054"
 head -c 12288 /dev/urandom > image.bin
 sum=$(od -An -v -tu1 image.bin | awk '{for (i = 1; i <= NF; i++) s += $i} END {print s % 65536}')
 { head -c 30 /dev/zero; printf "\\$(printf %o $((sum / 256)))\\$(printf %o $((sum % 256)))"; } > header.bin
-for off in 0 4096 8192; do
-    sg sg_write_buffer -m 6 -o $((32 + off)) -s $off -l 4096 -I image.bin sr0 || fail "chunk at $off exited $?"
-done
-sg sg_write_buffer -m 6 -o 0 -l 32 -I header.bin sr0 || fail "header exited $?"
-sg sg_write_buffer -m 7 sr0 || fail "save exited $?"
+flash() {
+    for off in 0 4096 8192; do
+        sg sg_write_buffer -m 6 -o $((32 + off)) -s $off -l 4096 -I image.bin sr0 || fail "chunk at $off exited $?"
+    done
+    sg sg_write_buffer -m 6 -o 0 -l 32 -I header.bin sr0 || fail "header exited $?"
+    sg sg_write_buffer -m 7 sr0 || fail "save exited $?"
+}
+flash
 cmp -s image.bin out/saved-0-0.bin || fail "the saved image differs from the image sent"
 rec=$(cat out/record.txt)
 expect "record" "$rec" "cmd ha=0 target=0 seq=3 cdb=3B0600000020001000.* dir=out len=4096 out=4096 .* result=GOOD"
@@ -94,8 +97,10 @@ for case in "bad line|drive 0 0 \"MARROW  \" \"CDR-8400 FLASHER\" \"A054\" path=
     cmp -s state.before bad.txt.state || fail "$name: the state file changed"
 done
 
-# A drive process that died: the ioctl fails, and the library says why once.
+# A drive process that died, after a second flash: the ioctl fails, and the
+# library says why once.
 pid=$("$DAEMON" start vdrives.txt) || fail "third start"
+flash
 kill -9 "$pid"
 while kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
 out=$(sg "${PROBE}32" sr0 2>&1)
@@ -103,6 +108,10 @@ expect "dead process" "$out" "sg_io=No such device"
 [ "$(printf '%s\n' "$out" | grep -c 'does not answer')" -eq 1 ] || fail "dead process: the message should come once: $out"
 out=$(sg sg_inq sr0 2>&1) && fail "sg_inq succeeded against a dead drive process"
 expect "dead process" "$out" "libmfsgio: the drive process of $DIR/vdrives.txt does not answer"
+# Nothing went with it: the next drive process has both saves.
+pid=$("$DAEMON" start vdrives.txt) || fail "start after the kill"
+expect "after the kill" "$(cat vdrives.txt.state)" "revision=41303535 saves=2"
+"$DAEMON" stop vdrives.txt
 
 [ $fails -eq 0 ] && echo "sgio: all cases passed"
 [ $fails -eq 0 ]
