@@ -150,9 +150,8 @@ std::unique_ptr<vdrive::aspi::AspiLayer> g_layer;
 std::uint32_t ASPI_CALL SupportInfo() { return g_layer->SupportInfo(); }
 std::uint32_t ASPI_CALL SendCommand(void* srb) { return g_layer->Send(srb); }
 
-// One run: the dialog opened, Upgrade pressed when it can be, the dialog
-// closed once the run is over. Answers the log and the seconds slept, and
-// checks that the image buffer was given back.
+// One run: the dialog opened, Upgrade pressed if it can be, the dialog closed
+// after the run. Answers the log and the time slept; checks what must be given back.
 std::string RunOnce(const Plan& plan, const std::string& list, std::uint32_t& slept) {
     const long threadsBefore = Threads();
     TestPlatform p;
@@ -178,7 +177,8 @@ std::string RunOnce(const Plan& plan, const std::string& list, std::uint32_t& sl
     // The program's worker and the layer's leave after their last word.
     for (const DWORD start = ::GetTickCount(); Threads() > threadsBefore && ::GetTickCount() - start < 2000;) ::Sleep(1);
     g_layer.reset();
-    EXPECT_EQ(p.imageAllocs, p.imageFrees);
+    const auto letterCloses = std::count(p.closed.begin(), p.closed.end(), TestPlatform::LetterHandle('e'));
+    EXPECT_TRUE(p.imageAllocs == p.imageFrees && letterCloses == (plan.nt ? 1 : 0)) << "image buffer or e: not given back";
     slept = p.Slept();
     return log;
 }
@@ -220,9 +220,9 @@ TEST_F(Soak, EveryRunEndsAsItsPlanSaysAndNothingGrows) {
         const long span = runs - base;  // a leak of one per run grows by span
         EXPECT_TRUE(u.handles - baseline.handles < span / 4 && u.gdi - baseline.gdi < span / 4) << "handles or GDI objects";
         EXPECT_LE(u.threads, baseline.threads) << "threads";
-        // Containers that grow once now and then add a few blocks: 4 KB
-        // leave room for them, and a leak of 32 bytes per run passes it.
-        EXPECT_LT(u.heapBytes - baseline.heapBytes, 4096 + 8 * span) << "heap";
+        // Containers that grow now and then move the heap by a few blocks
+        // either way; a leak of 24 bytes a run over 180 runs is 4.3 KB.
+        EXPECT_LT(u.heapBytes - baseline.heapBytes, 3072) << "heap";
         EXPECT_LT(u.privateBytes - baseline.privateBytes, 64 * 1024 + 1024 * span) << "private memory";
     }
 }
