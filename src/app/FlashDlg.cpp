@@ -305,10 +305,22 @@ void CFlashDlg::OnWorkerRunState(void* pDlg, bool running) {
 }
 
 LRESULT CFlashDlg::OnDestroy(WPARAM, LPARAM, BOOL& bHandled) {
+    ReleaseLogo();
     ReleaseDeviceAccess();
     ::ReleaseDrives(m_device, m_Drives);
     bHandled = FALSE;  // the platform's own destroy handling follows
     return 0;
+}
+
+void CFlashDlg::ReleaseLogo() {
+    // The template's logo is a bitmap static that loads its own image, and
+    // not every system frees that image with the control: taken out of the
+    // control, it is ours to free, so each dialog gives back what it loaded.
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild != nullptr; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        if ((::GetWindowLongA(hChild, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) continue;
+        const LRESULT hOld = ::SendMessageA(hChild, STM_SETIMAGE, IMAGE_BITMAP, 0);
+        if (hOld != 0) ::DeleteObject(reinterpret_cast<HGDIOBJ>(hOld));
+    }
 }
 
 LRESULT CFlashDlg::OnDriveSelEndOk(WPARAM, LPARAM, BOOL&) {

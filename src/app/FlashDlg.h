@@ -53,6 +53,9 @@ protected:
     LRESULT OnDestroy(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     LRESULT OnDriveSelEndOk(WPARAM wParam, LPARAM lParam, BOOL& bHandled);
 
+    // Frees the bitmap the template's logo control loaded.
+    void ReleaseLogo();
+
     // Device access
     BOOL LoadAspiLibrary();
     BOOL ReleaseDeviceAccess();

@@ -100,21 +100,24 @@ INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& scrip
     });
 }
 
+BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call) {
+    if (call.code != kIoctlScsiPassThroughDirect) return FALSE;
+    auto* record = static_cast<PassThroughRecord*>(call.in);
+    PassThroughDirect& spt = record->Spt;
+    const vdrive::Result r = drive.Execute(spt.Cdb, spt.CdbLength, spt.DataIn == kScsiIoctlDataIn ? SRB_DIR_IN : SRB_DIR_OUT,
+                                           static_cast<std::uint8_t*>(spt.DataBuffer), spt.DataTransferLength);
+    if (r.transportFailure) return FALSE;
+    spt.ScsiStatus = r.status;
+    if (r.status != 0)
+        std::memcpy(record->SenseBuf, r.senseData.data(), std::min<size_t>(spt.SenseInfoLength, sizeof r.senseData));
+    return TRUE;
+}
+
 AppFixture::AppFixture() {
     // Pass-through requests reach the virtual drive behind the letter.
     platform.control = [this](const TestPlatform::Call& call) -> BOOL {
         const auto it = m_drives.find(TestPlatform::LetterOf(call.h));
-        if (it == m_drives.end() || call.code != kIoctlScsiPassThroughDirect) return FALSE;
-        auto* record = static_cast<PassThroughRecord*>(call.in);
-        PassThroughDirect& spt = record->Spt;
-        const vdrive::Result r =
-            it->second->Execute(spt.Cdb, spt.CdbLength, spt.DataIn == kScsiIoctlDataIn ? SRB_DIR_IN : SRB_DIR_OUT,
-                                static_cast<std::uint8_t*>(spt.DataBuffer), spt.DataTransferLength);
-        if (r.transportFailure) return FALSE;
-        spt.ScsiStatus = r.status;
-        if (r.status != 0)
-            std::memcpy(record->SenseBuf, r.senseData.data(), std::min<size_t>(spt.SenseInfoLength, sizeof r.senseData));
-        return TRUE;
+        return it != m_drives.end() && PassThroughToDrive(*it->second, call);
     };
     char temp[MAX_PATH], old[MAX_PATH];
     ::GetTempPathA(sizeof temp, temp);
