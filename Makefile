@@ -66,13 +66,15 @@ ROAD ?= aspi
 demo: win32 $(if $(filter nt,$(ROAD)),sgio)
 	tools/demo.sh $(CURDIR)/$(WIN32) $(ROAD) $(CURDIR)/$(NATIVE)
 
+# The Google Benchmark suite, then the upgrade under Wine on both roads; the
+# NT road's drive process and preload library come from the Release tree.
+BENCH := build/bench
 bench: deps
-	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
-	cmake --build build/bench -j$(JOBS) --target marrowfin_bench
-	build/bench/tools/bench/marrowfin_bench
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
+	cmake --build $(BENCH) -j$(JOBS) --target marrowfin_bench mf-vdrived mfsgio_preload
+	$(BENCH)/tools/bench/marrowfin_bench
 	$(MAKE) win32
-	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
-	WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n" $(WIN32)/wine-run.sh $(WIN32)/tools/bench/wine/upgrade_bench.exe
+	tools/bench/wine/upgrade-bench.sh $(CURDIR)/$(WIN32) $(CURDIR)/$(BENCH)
 
 clean:
 	rm -rf build demo dist
