@@ -9,7 +9,7 @@ FUZZ    := build/fuzz
 # make fuzz FUZZ_SECONDS=600 runs each target that long; make test runs each for 20 s.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps native win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 test-dist dist demo bench soak clean
+.PHONY: all deps native sgio win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 test-dist dist demo bench soak clean
 
 all: native win32
 
@@ -19,6 +19,11 @@ deps:
 native: deps
 	cmake -S . -B $(NATIVE) $(CMAKE_COMMON)
 	cmake --build $(NATIVE) -j$(JOBS)
+
+# The NT road's drive process and preload library alone (demo, bench).
+sgio: deps
+	cmake -S . -B $(NATIVE) $(CMAKE_COMMON)
+	cmake --build $(NATIVE) -j$(JOBS) --target mf-vdrived mfsgio_preload
 
 win32: deps
 	cmake -S . -B $(WIN32) $(CMAKE_COMMON) -DCMAKE_TOOLCHAIN_FILE=cmake/i686-w64-mingw32.cmake \
@@ -62,16 +67,21 @@ dist: deps
 test-dist: dist
 	JOBS=$(JOBS) tools/dist/check-repro.sh $(CURDIR) $(CURDIR)/$(DIST) $(CURDIR)/dist
 
-demo: win32
-	tools/demo.sh $(CURDIR)/$(WIN32)
+# make demo ROAD=nt: the same upgrade on the NT road (Windows XP, SCSI
+# pass-through through Wine to the drive process).
+ROAD ?= aspi
+demo: win32 $(if $(filter nt,$(ROAD)),sgio)
+	tools/demo.sh $(CURDIR)/$(WIN32) $(ROAD) $(CURDIR)/$(NATIVE)
 
+# The Google Benchmark suite, then the upgrade under Wine on both roads; the
+# NT road's drive process and preload library come from the Release tree.
+BENCH := build/bench
 bench: deps
-	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
-	cmake --build build/bench -j$(JOBS) --target marrowfin_bench
-	build/bench/tools/bench/marrowfin_bench
+	cmake -S . -B $(BENCH) -DCMAKE_BUILD_TYPE=Release -DMARROWFIN_SANITIZE=OFF $(CMAKE_COMMON)
+	cmake --build $(BENCH) -j$(JOBS) --target marrowfin_bench mf-vdrived mfsgio_preload
+	$(BENCH)/tools/bench/marrowfin_bench
 	$(MAKE) win32
-	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
-	WINEDLLOVERRIDES="mscoree,mshtml=;wnaspi32=n" $(WIN32)/wine-run.sh $(WIN32)/tools/bench/wine/upgrade_bench.exe
+	tools/bench/wine/upgrade-bench.sh $(CURDIR)/$(WIN32) $(CURDIR)/$(BENCH)
 
 clean:
 	rm -rf build demo dist

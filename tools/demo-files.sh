@@ -1,25 +1,34 @@
 #!/bin/sh
-# Fills the demo folder for tools/demo.sh: the virtual-drive ASPI layer, a
-# drive list with two drives (one this firmware is for, one of another
-# model), a compatibility list, a firmware image made for the first drive,
-# and the 9x Windows version for MARROWFIN.exe in the Wine prefix (WINEPREFIX
-# is set by demo.sh).
-# Usage: demo-files.sh BUILD_WIN32_DIR DEMO_DIR
+# Fills the demo folder for tools/demo.sh: a drive list with two drives (one
+# this firmware is for, one of another model), a compatibility list and a
+# firmware image made for the first drive. On the ASPI road also the
+# virtual-drive ASPI layer and the 9x Windows version for MARROWFIN.exe in
+# the Wine prefix (WINEPREFIX is set by demo.sh); on the NT road the two
+# stand-in files behind the letters e: and f: (demo.sh makes the prefix).
+# Usage: demo-files.sh BUILD_WIN32_DIR DEMO_DIR [aspi|nt]
 set -e
 build="$1"
 demo="$2"
-dll="$build/vdrive/aspi/wnaspi32.dll"
-[ -f "$dll" ] || { echo "demo-files: $dll is missing; build the target vdrive_aspi" >&2; exit 1; }
-cp "$dll" "$demo/"
+road="${3:-aspi}"
+if [ "$road" = nt ]; then
+    touch "$demo/sr0" "$demo/sr1"
+    e=' path="sr0" letter=e' f=' path="sr1" letter=f'
+else
+    dll="$build/vdrive/aspi/wnaspi32.dll"
+    [ -f "$dll" ] || { echo "demo-files: $dll is missing; build the target vdrive_aspi" >&2; exit 1; }
+    cp "$dll" "$demo/"
+    e='' f=''
+fi
 
-# The layer's drive list (format: vdrive/aspi/README.md). Edit it to
-# rehearse with other drives; the layer reads it at each program start.
-cat > "$demo/vdrives.txt" <<'LIST'
+# The drive list (format: vdrive/aspi/README.md; on the NT road each drive
+# also names its stand-in file and letter). Edit it to rehearse with other
+# drives; it is read at each program start (ASPI) or drive process start (NT).
+cat > "$demo/vdrives.txt" <<LIST
 # Two drives on one adapter: target 0 is the model the firmware is for,
 # target 1 another model. The first reports A055 after a good save.
 adapter 0 targets=2
-drive 0 0 "MARROW" "CDR-8400 FLASHER" "A054" after="A055"
-drive 0 1 "OTHERCO" "DVD-ROM 16X" "1.02"
+drive 0 0 "MARROW" "CDR-8400 FLASHER" "A054" after="A055"$e
+drive 0 1 "OTHERCO" "DVD-ROM 16X" "1.02"$f
 record vdrive-record.txt
 LIST
 
@@ -47,4 +56,6 @@ with open(sys.argv[1], "w") as out:
 PY
 
 # The program takes the ASPI road only on a 9x family Windows.
-wine reg add 'HKCU\Software\Wine\AppDefaults\MARROWFIN.exe' /v Version /d win98 /f >/dev/null 2>&1
+if [ "$road" != nt ]; then
+    wine reg add 'HKCU\Software\Wine\AppDefaults\MARROWFIN.exe' /v Version /d win98 /f >/dev/null 2>&1
+fi

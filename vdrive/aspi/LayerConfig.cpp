@@ -135,7 +135,9 @@ template <std::size_t N>
 bool FillField(std::array<std::uint8_t, N>& field, const Token& t) {
     if (!t.quoted || !t.key.empty() || t.value.size() > N) return false;
     field.fill(' ');
-    std::copy(t.value.begin(), t.value.end(), field.begin());
+    // Bounded by N as well: GCC 12's Release build cannot see the check
+    // above through std::copy and warns of an overflow.
+    for (std::size_t i = 0; i < t.value.size() && i < N; ++i) field[i] = static_cast<std::uint8_t>(t.value[i]);
     return true;
 }
 
