@@ -32,6 +32,23 @@ FaultPlan& FaultPlan::VanishAfter(std::uint64_t n) {
     return *this;
 }
 
+FaultPlan& FaultPlan::LoseAnswer(std::uint64_t n) {
+    m_lost.push_back(n);
+    return *this;
+}
+
+FaultPlan& FaultPlan::VendorAnswerLength(std::uint32_t length) {
+    m_vendorLength = length;
+    return *this;
+}
+
+bool FaultPlan::IsAnswerLost(std::uint64_t commandNumber) const {
+    for (const std::uint64_t n : m_lost) {
+        if (n == commandNumber) return true;
+    }
+    return false;
+}
+
 bool FaultPlan::IsVanished(std::uint64_t commandNumber) const {
     return m_vanishAfter && commandNumber > *m_vanishAfter;
 }
