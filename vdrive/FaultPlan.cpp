@@ -41,6 +41,23 @@ void FaultPlan::NoteChunk(std::uint32_t offset, std::uint64_t commandNumber) {
     if (m_vanishAtChunk == offset && !IsVanished(commandNumber)) m_vanishAfter = commandNumber - 1;
 }
 
+FaultPlan& FaultPlan::LoseAnswer(std::uint64_t n) {
+    m_lost.push_back(n);
+    return *this;
+}
+
+FaultPlan& FaultPlan::VendorAnswerLength(std::uint32_t length) {
+    m_vendorLength = length;
+    return *this;
+}
+
+bool FaultPlan::IsAnswerLost(std::uint64_t commandNumber) const {
+    for (const std::uint64_t n : m_lost) {
+        if (n == commandNumber) return true;
+    }
+    return false;
+}
+
 bool FaultPlan::IsVanished(std::uint64_t commandNumber) const {
     return m_vanishAfter && commandNumber > *m_vanishAfter;
 }

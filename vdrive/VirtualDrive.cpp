@@ -58,9 +58,19 @@ Result VirtualDrive::Execute(const std::uint8_t* cdb, std::uint8_t cdbLength, st
     record.outFnv = Fnv1a32(t.out, t.outLen);
     record.outSum = Sum16(t.out, t.outLen);
 
+    // A lost answer: the drive does the work, but nothing of the answer,
+    // data included, reaches the initiator.
+    const bool lost = !m_config.faults.IsVanished(record.number) && m_config.faults.IsAnswerLost(record.number);
+    std::vector<std::uint8_t> unseen;
+    if (lost && t.in != nullptr) {
+        unseen.resize(t.inCap);
+        t.in = unseen.data();
+    }
+
     // A missing or empty CDB reads as all zeros: operation code 00h, which
     // this drive does not know.
-    const Result result = Dispatch(record.number, record.cdb, t);
+    Result result = Dispatch(record.number, record.cdb, t);
+    if (lost) result = Result::TransportFailure();
 
     record.outcome = OutcomeOf(result);
     record.sense = result.GetSense();
@@ -124,8 +134,12 @@ Result VirtualDrive::VendorBlock(const std::array<std::uint8_t, 16>& cdb, const 
     const std::uint16_t saves = static_cast<std::uint16_t>(std::min<std::uint32_t>(m_saveCount, 0xFFFF));
     block[10] = static_cast<std::uint8_t>(saves >> 8);
     block[11] = static_cast<std::uint8_t>(saves);
-    const std::uint32_t count = std::min(kVendorBlockLength, t.inCap);
-    if (count != 0) std::memcpy(t.in, block.data(), count);
+    // A planned answer length stands for a drive that sends less, or more
+    // than was asked; the transfer still stops at the initiator's allocation.
+    std::vector<std::uint8_t> answer(block.begin(), block.end());
+    answer.resize(m_config.faults.VendorAnswer().value_or(kVendorBlockLength), 0);
+    const std::uint32_t count = std::min(static_cast<std::uint32_t>(answer.size()), t.inCap);
+    if (count != 0) std::memcpy(t.in, answer.data(), count);
     return Result::Good(count);
 }
 

@@ -1,8 +1,11 @@
 // The engine's four commands: each sent through the Platform to the job's
 // drive on the job's transport, the chunks and the header traced into
 // sum.txt.
+#include <cstring>
+
 #include "scsi/ScsiTypes.h"
 #include "flash/FlashEngine.h"
+#include "flash/ImageScan.h"
 
 bool CFlashEngine::Execute(std::uint8_t flags, std::uint32_t length, std::uint8_t* data,
                            const Cdb12& cdb, std::uint8_t* sense) {
@@ -28,13 +31,8 @@ bool CFlashEngine::fgWriteOneFlashCmdData(std::uint32_t offset, std::uint8_t* se
         return false;  // no chunk there: nothing to send
     }
     std::uint8_t chunk[kChunkSize];
-    const std::uint8_t* src = pBank[byBank] + wOffset;
-    std::uint32_t sum = _wSecSum;
-    for (std::uint32_t i = 0; i < kChunkSize; ++i) {
-        chunk[i] = src[i];
-        sum += src[i];
-    }
-    _wSecSum = static_cast<std::uint16_t>(sum);
+    std::memcpy(chunk, pBank[byBank] + wOffset, kChunkSize);
+    _wSecSum = static_cast<std::uint16_t>(_wSecSum + ImageByteSum(chunk, kChunkSize));
 
     const bool good = Execute(SRB_DIR_OUT, kChunkSize, chunk, MakeChunkCdb(offset), sense);
     // Every attempt counts in the total, the refused ones too.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "flash/FlashEngine.h"
+#include "HexDiagnosis.h"
 #include "platform/Platform.h"
 
 #ifdef MF_BENCH_VDRIVE
@@ -83,20 +84,9 @@ struct Files {
 
         // 16 full segments of 16-byte records joined by segment records.
         std::string text;
-        static const char* digits = "0123456789ABCDEF";
         for (std::uint32_t at = 0; at < kImageBufferSize; at += 16) {
             if (at != 0 && at % kSegmentSize == 0) text += ":00000055AB\r\n";
-            std::uint8_t rec[21] = {16, static_cast<std::uint8_t>(at >> 8), static_cast<std::uint8_t>(at), 0};
-            std::memcpy(rec + 4, image.data() + at, 16);
-            std::uint8_t sum = 0;
-            for (int i = 0; i < 20; ++i) sum = static_cast<std::uint8_t>(sum + rec[i]);
-            rec[20] = static_cast<std::uint8_t>(0x100 - sum);
-            text += ':';
-            for (auto b : rec) {
-                text += digits[b >> 4];
-                text += digits[b & 15];
-            }
-            text += "\r\n";
+            text += IntelHexRecord(0, static_cast<std::uint16_t>(at), image.data() + at, 16);
         }
         text += ":00000001FF\r\n";
         std::ofstream(hex, std::ios::binary) << text;

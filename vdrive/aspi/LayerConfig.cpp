@@ -262,7 +262,7 @@ private:
 
         const std::string& kind = tokens[3].value;
         std::optional<Sense> sense;
-        std::optional<std::uint64_t> n, offset, times, after;
+        std::optional<std::uint64_t> n, offset, times, after, length;
         for (std::size_t i = 4; i < tokens.size(); ++i) {
             const Token& t = tokens[i];
             if (t.key == "sense" && !sense) {
@@ -280,6 +280,9 @@ private:
             } else if (t.key == "after" && !after) {
                 after = Decimal(t.value, UINT64_MAX);
                 if (!after) return "bad after";
+            } else if (t.key == "length" && !length) {
+                length = Decimal(t.value, 0xFFFFFF);
+                if (!length) return "bad length";
             } else {
                 return "unexpected '" + (t.key.empty() ? t.value : t.key) + "' in fault";
             }
@@ -287,6 +290,7 @@ private:
 
         FaultPlan& plan = slot->drive.faults;
         const Sense s = sense.value_or(sense::kInternalTargetFailure);
+        if (length && kind != "vendor") return "length is for 'vendor' only";
         if (kind == "command" && n && !offset && !times && !after) {
             plan.FailCommand(*n, s);
         } else if (kind == "chunk" && offset && !n && !after) {
@@ -301,6 +305,10 @@ private:
             plan.VanishAfter(*after);
         } else if (kind == "vanish" && offset && !after && !n && !times && !sense) {
             plan.VanishAtChunk(static_cast<std::uint32_t>(*offset));
+        } else if (kind == "lose" && n && !offset && !times && !after && !sense) {
+            plan.LoseAnswer(*n);
+        } else if (kind == "vendor" && length && !n && !offset && !times && !after && !sense) {
+            plan.VendorAnswerLength(static_cast<std::uint32_t>(*length));
         } else {
             return "unknown fault kind or wrong settings for '" + kind + "'";
         }

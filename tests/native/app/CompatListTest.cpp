@@ -129,6 +129,8 @@ TEST(CompatRowMatches, ModelAndFirstRevisionCharacter) {
         {"short name matches a short row exactly", "VENDOR  PRODUCT", "BX", 1, true},
         {"case-sensitive", "vendor  product-16-chars(0)", "A054", 0, false},
         {"the 24th character counts", kModel24.substr(0, 23) + "X(0)", "A054", 0, false},
+        {"an empty identification and revision (INQUIRY zeros) match no row", "(0)", "", 0, false},
+        {"revision bytes that are not printable are compared as they are", named, "\xC1\x01", 0, false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.match, CompatRowMatches(p.list, c.row, c.model.c_str(), c.revision)) << c.name;

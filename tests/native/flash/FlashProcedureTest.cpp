@@ -90,6 +90,7 @@ TEST_F(FlashProcedure, HexImagesAreCheckedAndSentBySegment) {
          256, 0xFF020},
         {"more segment records than the buffer has", idAt100 + Repeat(kSegmentRecord, 16) + kEndRecord, "EE6C", ee6c,
          16, 0x0F020},
+        {"id ending the buffer", Repeat(kSegmentRecord, 15) + HexRecord(0, 0xFFE8, ToBytes(kDriveId)) + kEndRecord, "EE6C", ee6c, 256, 0xFF020},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -153,6 +154,7 @@ TEST_F(FlashProcedure, RefusalsBeforeTheTransfer) {
         {"hex: data running past 1 MB", true, upTo1M + HexRecord(0, 0xFFF8, Bytes(16, 0x5A)) + kEndRecord, e6},
         {"hex: shortened id", true, HexRecord(0, 0, ToBytes(kDriveId.substr(0, 23))) + kEndRecord, wrong},
         {"hex: id after a stray V", true, HexRecord(0, 0, ToBytes("V" + kDriveId)) + kEndRecord, wrong},
+        {"hex: id running past the segments announced", true, HexRecord(0, 0xFFFC, ToBytes(kDriveId)) + kEndRecord, wrong},
         {"bin: no id", false, "1.05" + std::string(100, 'x'), wrong},
         {"bin: no revision", false, kDriveId + "2.05", wrong},
     };

@@ -1,7 +1,6 @@
 // Test partners of the flashing engine: hooks that record into process-wide
 // lists (hooks are plain function pointers), a TestPlatform whose commands
-// are recorded and all answered good, a scratch directory, and an
-// Intel-HEX record writer of the tests' own.
+// are recorded and all answered good, and a scratch directory.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "HexDiagnosis.h"
 #include "TestPlatform.h"
 #include "scsi/ScsiTypes.h"
 #include "flash/FlashEngine.h"
@@ -45,18 +45,7 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& text
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// One Intel-HEX record, upper-case digits, CRLF.
-inline std::string HexRecord(std::uint8_t type, std::uint16_t address, const Bytes& data = {}) {
-    Bytes bytes = {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
-                   static_cast<std::uint8_t>(address), type};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto b : bytes) sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-    std::string line = ":";
-    for (auto b : bytes) line += {"0123456789ABCDEF"[b >> 4], "0123456789ABCDEF"[b & 15]};
-    return line + "\r\n";
-}
+inline std::string HexRecord(std::uint8_t t, std::uint16_t a, const Bytes& d = {}) { return IntelHexRecord(t, a, d.data(), d.size()); }
 inline const std::string kEndRecord = ":00000001FF\r\n", kSegmentRecord = ":00000055AB\r\n";
 inline std::string Repeat(const std::string& s, int n) { return n > 0 ? s + Repeat(s, n - 1) : ""; }
 
