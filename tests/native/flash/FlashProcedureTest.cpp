@@ -30,9 +30,9 @@ const std::string kTerminated = "ERR: terminate upgrade/backup flash!";
 using FlashProcedure = FlashTest;
 
 // An abort seen after the save is only noted; a sum.txt that cannot be
-// written changes nothing that is sent. (Refused chunks: the fault matrix and
-// the end-to-end runs; the commands' bytes and the ASPI transport: the fault
-// matrix and the end-to-end record and saved image.)
+// written changes nothing that is sent. (Refused chunks: the drive-behaviour
+// fuzz target and the end-to-end runs; the commands' bytes and the ASPI
+// transport: the same target and the end-to-end record and saved image.)
 TEST_F(FlashProcedure, SuccessfulRuns) {
     const struct { const char* what; bool abortAtEnd; const char* sumDir; } cases[] = {
         {"clean", false, ""}, {"abort after the save", true, ""}, {"sum.txt in a missing folder", false, "no-such-folder"}};
