@@ -55,7 +55,9 @@ xvfb=""
 cleanup() {
     [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
     wineserver -k 2>/dev/null || true
-    [ "$road" = nt ] && "$daemon" stop "$demo/vdrives.txt" >/dev/null 2>&1 || true
+    # Without the preload library, which the sanitized drive process of the
+    # native tree refuses to start under.
+    [ "$road" = nt ] && env -u LD_PRELOAD "$daemon" stop "$demo/vdrives.txt" >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 
