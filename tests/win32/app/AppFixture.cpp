@@ -100,7 +100,8 @@ INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& scrip
     });
 }
 
-BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call) {
+// Answers a pass-through request from the drive behind its letter; false: no answer.
+static BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call) {
     if (call.code != kIoctlScsiPassThroughDirect) return FALSE;
     auto* record = static_cast<PassThroughRecord*>(call.in);
     PassThroughDirect& spt = record->Spt;
