@@ -9,7 +9,7 @@ FUZZ    := build/fuzz
 # make fuzz FUZZ_SECONDS=600 runs each target that long; make test runs each for 20 s.
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps native sgio win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 test-dist dist demo bench clean
+.PHONY: all deps native sgio win32 fuzz-build fuzz fuzz-smoke test test-native test-win32 test-dist dist demo bench soak clean
 
 all: native win32
 
@@ -38,6 +38,13 @@ test-native: native
 test-win32: win32 native
 	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
 	cd $(WIN32) && ctest --output-on-failure -j$(JOBS)
+
+# The soak of the Windows suites at a length of your choice (make test runs
+# its shorter default): make soak RUNS=200. Its figures are printed per checkpoint.
+RUNS ?= 200
+soak: win32
+	tools/wine-prefix.sh $(CURDIR)/$(WIN32)/wineprefix
+	cd $(WIN32) && MARROWFIN_SOAK_RUNS=$(RUNS) ctest -R '^win32_soak_tests$$' -V
 
 fuzz-build: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -DMARROWFIN_FUZZ=ON $(CMAKE_COMMON)

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Check.h"
+#include "ExpectedRun.h"
 #include "HexDiagnosis.h"
 #include "flash/FlashEngine.h"
 #include "vdrive/Digest.h"
@@ -137,8 +138,6 @@ int CheckHeaderSum(const Scratch& scratch, const Image& image) {
     return known = digest, sum = static_cast<int>(std::strtoul(report.c_str() + at + 15, nullptr, 16));
 }
 
-std::string Format(const char* f, unsigned a, unsigned b, unsigned c = 0) { char t[100]; return std::snprintf(t, sizeof t, f, a, b, c), t; }
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -188,53 +187,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const vdrive::CommandLog log = drive.Log();
     const auto& records = log.Records();
     Require(records[0].Opcode() == 0x95 && records[0].length == kVendorBlockSize, "the 95h command comes first");
-    std::vector<std::string> shown;  // the log's lines
-    std::string sum;                 // sum.txt; the process-wide total starts at 0 for each run
-    std::size_t next = 1;
-    const auto accepted = [&](int mode, std::uint32_t offset, std::uint32_t length) {
-        Require(next < records.size(), "the design's next command reached the drive");
-        const auto& c = records[next++].cdb;
-        Require(c[0] == 0x3B && c[1] == mode && std::uint32_t(c[3] << 16 | c[4] << 8 | c[5]) == offset &&
-                    std::uint32_t(c[6] << 16 | c[7] << 8 | c[8]) == length, "it is the design's next command");
-        return records[next - 1].outcome == vdrive::Outcome::Good;
-    };
-    const auto failed = [&](char step) {  // the drive's sense on the pass-through transport after a CHECK CONDITION, else zeros
-        const vdrive::CommandRecord& r = records[next - 1];
-        const vdrive::Sense s = passThrough && r.outcome == vdrive::Outcome::CheckCondition ? r.sense : vdrive::Sense{};
-        shown.push_back("Execute command error" + std::string(1, step) + Format("!! %2X/%2X/%2X", s.key, s.asc, s.ascq));
-        sum += Format("Execute command error!! %2X/%2X/%2X", s.key, s.asc, s.ascq) + (step == 'C' ? "" : "\n");
-        return false;
-    };
-    const std::uint16_t headerSum = vdrive::Sum16(image.sent.data(), image.sent.size());
-    bool ok = false, good = image.fits;
-    shown = image.fits ? std::vector<std::string>{"Check Sum : ", "Please wait a minute....."}  // the sum's digits: the loader's
-                       : std::vector<std::string>{"It is an incorrect firmware version!"};
-    if (image.fits) sum = std::string("Model Name : ") + kId + "(0) HID : 0 TID : 0 Ver.: " + kRevision + "\n";
-    for (std::uint32_t at = 0, before = 0, total = 0; at < image.sent.size() && good; at += kChunkSize) {
-        const std::uint32_t withChunk = (before + vdrive::Sum16(image.sent.data() + at, kChunkSize)) & 0xFFFF;
-        good = false;
-        for (int attempt = 0; attempt < 6 && !good; ++attempt) {
-            good = accepted(6, at + kHeaderSize, kChunkSize);
-            sum += Format("Address=%.8X,_wSecSum=%.4X,_total=%.4X\n", at + kHeaderSize, withChunk, total = (total + withChunk) & 0xFFFF);
-        }
-        before = withChunk;
-        if (!good) failed('A');
-    }
-    if (good) {
-        sum += "Finished : fgWriteOneFlashCmdData()\n" + Format("sSendBuf[30]=%X   sSendBuf[31]=%X\n", headerSum >> 8, headerSum & 0xFF);
-        if (!accepted(6, 0, kHeaderSize)) failed('B');
-        else if (sum += "Finished : fgWriteHeader()\n", ok = accepted(7, 0, 0) || failed('C'))
-            sum += "I will in fgTestUnitReadyComplete()\n";
-    }
-    shown.push_back(ok ? "Please Restart Your Computer." : "Flashing is incorrect!!");
-    Require(next == records.size(), "nothing reaches the drive after the run's last command");
-    Require(g_logLines == shown.size(), "the log has the design's lines");
-    for (std::size_t i = 0; i < shown.size(); ++i)
-        Require(shown[i] == g_log[i] || (shown[i] == "Check Sum : " && std::strncmp(g_log[i], "Check Sum : ", 12) == 0),
+    std::uint16_t total = 0;  // the process-wide total starts at 0 for each run
+    ExpectedRun expected{{"It is an incorrect firmware version!", "Flashing is incorrect!!"}, "", false, 1};
+    if (image.fits)  // the sum's digits are the loader's
+        expected = ExpectRun(records, 1, image.sent, passThrough, kId, kRevision, total), expected.log.insert(expected.log.begin(), "Check Sum : ");
+    Require(!expected.broken, expected.broken ? expected.broken : "");
+    Require(expected.end == records.size(), "nothing reaches the drive after the run's last command");
+    Require(g_logLines == expected.log.size(), "the log has the design's lines");
+    for (std::size_t i = 0; i < expected.log.size(); ++i)
+        Require(expected.log[i] == g_log[i] || (i == 0 && image.fits && std::strncmp(g_log[i], "Check Sum : ", 12) == 0),
                 "each log line is the design's");
     std::ifstream sumFile(sumPath, std::ios::binary);
-    Require(std::string(std::istreambuf_iterator<char>(sumFile), {}) == sum, "sum.txt has the design's lines");
-    Require(platform.sleptMs == (ok ? 91000u : 0u), "the programming wait follows a save only");
+    Require(std::string(std::istreambuf_iterator<char>(sumFile), {}) == expected.sum, "sum.txt has the design's lines");
+    Require(platform.sleptMs == (expected.saved ? 91000u : 0u), "the programming wait follows a save only");
 
     // What the drive saved: it carries out a command answered good, or one whose answer alone was lost, and
     // refuses a save whose header sum is not that of the bytes it accepted.

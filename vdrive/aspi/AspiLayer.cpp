@@ -178,6 +178,7 @@ std::uint32_t AspiLayer::RunCommand(Slot& slot, SRB_ExecSCSICmd& srb, bool pendi
         slot.drive->ClearLog();
         if (log.Size() != 0) {
             m_record.Append(FormatCommandLine(slot.adapter, slot.target, log.Records().back(), pending));
+            if (m_tap) m_tap(log.Records().back());
         }
         if (slot.drive->SaveCount() != savesBefore) {
             const std::vector<std::uint8_t> image = slot.drive->SavedImage();

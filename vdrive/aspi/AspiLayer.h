@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,9 @@ public:
 
     std::uint32_t SupportInfo() const;
     std::uint32_t Send(void* srb);
+    // Hands `tap` each command's record as the drive logs it, from the
+    // thread that runs the command (the drives' own logs are emptied as they go).
+    void Tap(std::function<void(const CommandRecord&)> tap) { m_tap = std::move(tap); }
 
 private:
     struct Slot {
@@ -61,6 +65,7 @@ private:
     std::vector<std::unique_ptr<Slot>> m_slots;
     RecordFile m_record;
     CompletionQueue m_queue;
+    std::function<void(const CommandRecord&)> m_tap;
 };
 
 }  // namespace vdrive::aspi

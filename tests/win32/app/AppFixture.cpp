@@ -100,8 +100,7 @@ INT_PTR RunMainDialog(Platform& platform, const std::function<void(HWND)>& scrip
     });
 }
 
-// Answers a pass-through request from the drive behind its letter; false: no answer.
-static BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call) {
+BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call) {
     if (call.code != kIoctlScsiPassThroughDirect) return FALSE;
     auto* record = static_cast<PassThroughRecord*>(call.in);
     PassThroughDirect& spt = record->Spt;

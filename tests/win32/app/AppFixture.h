@@ -26,6 +26,8 @@ void Settle(HWND hDlg);
 // Runs `dlg` modally on this thread and `script` on a second one once it
 // shows. Answers the dialog's result.
 INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script);
+// Answers a pass-through request from the drive behind its letter; false: no answer.
+BOOL PassThroughToDrive(vdrive::VirtualDrive& drive, const TestPlatform::Call& call);
 // Runs the main dialog modally on this thread and `script` on a second one
 // once the dialog shows. When the script returns and the dialog still
 // exists, "Close" is enabled and pressed. Answers the dialog's result.
