@@ -140,12 +140,6 @@ Lines E2eTest::Commands(int ha, int target, bool fnv) const {
     return out;
 }
 
-std::string CrLf(const Lines& lines) {
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
-    return text;
-}
-
 // Record sums worked out by hand: 04+12+34+56+78 = 118h -> E8; 04+10 = 14h ->
 // EC; 18h+10h + 1551 (the identification) = 637h -> C9.
 const std::string kTwoSegmentHex = ":0400000012345678E8\n:0410000000000000EC\n:00000055AB\n:18001000"

@@ -102,7 +102,6 @@ inline const std::string kTransferImage = [] {
 // The log lines that begin its transfer. The check sum covers the whole 1 MB
 // buffer: 1551 + 218 + (1,048,576 - 10,000) * FFh = 1DF9h mod 65536.
 inline const Lines kTransferStart{"Check Sum : 1DF9", "Please wait a minute....."};
-std::string CrLf(const Lines& lines);
 
 // The two-segment ".hex" image of the whole-flash runs: four bytes at 0, four
 // zero bytes at 1000h, the segment record and the identification at 10010h.

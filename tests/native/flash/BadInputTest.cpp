@@ -22,21 +22,19 @@ std::size_t OpenFiles() {
 
 using BadInput = FlashTest;
 
-// Bad input the design lets through: a drive that lies in its 95h answer or its revision, a ".bin" identification
-// that ends the 1 MB buffer, a sum.txt whose disk fills after 200 bytes. Each upgrade flashes, the 95h answer
-// stops at the 32 bytes asked for, and sum.txt's first line is whole.
+// Bad input the design lets through: a drive that lies in its revision, a ".bin" identification that ends the
+// 1 MB buffer, a sum.txt whose disk fills after 200 bytes. Each upgrade flashes and sum.txt's first line is whole.
+// (A 95h answer of any length: the fuzz target, whose drive answers 0 to 255 bytes under ASan.)
 TEST_F(BadInput, StaysHarmless) {
     const std::string fw = kDriveId + "1.05", top = "1.05" + std::string(kImageBufferSize - 28, '\x11') + kDriveId;
-    const struct { const char* name; std::string image, revision; std::uint32_t answer, chunks; rlim_t sumLimit; } cases[] = {
-        {"95h answer longer than asked", fw, "1.05", 255, 1, RLIM_INFINITY}, {"95h answer empty", fw, "1.05", 0, 1, RLIM_INFINITY},
-        {"revision bytes not printable", kDriveId + "\x01\xFF", "\x01\xFF", 32, 1, RLIM_INFINITY},
-        {"identification ends the buffer", top, "1.05", 32, 256, RLIM_INFINITY}, {"disk full part way", fw, "1.05", 32, 1, 200}};
+    const struct { const char* name; std::string image, revision; std::uint32_t chunks; rlim_t sumLimit; } cases[] = {
+        {"revision bytes not printable", kDriveId + "\x01\xFF", "\x01\xFF", 1, RLIM_INFINITY},
+        {"identification ends the buffer", top, "1.05", 256, RLIM_INFINITY}, {"disk full part way", fw, "1.05", 1, 200}};
     std::signal(SIGXFSZ, SIG_IGN);  // a failing write, not a killed process
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Reset(), WriteFile(Path("fw"), c.image);
         vdrive::VirtualDrive drive(vdrive::DriveConfig::Optical(kDriveId, c.revision));
-        drive.SetFaults(vdrive::FaultPlan().VendorAnswerLength(c.answer));
         FlashJob job = Job(false, c.revision);
         job.Drive.hDevice = &drive, platform.execute = VDriveExecuteCmd;
         std::snprintf(job.Drive.Revision, sizeof job.Drive.Revision, "%s", c.revision.c_str());
@@ -45,7 +43,6 @@ TEST_F(BadInput, StaysHarmless) {
         ::setrlimit(RLIMIT_FSIZE, &limited), Run(job), ::setrlimit(RLIMIT_FSIZE, &unlimited);
         EXPECT_EQ(OpenFiles(), filesBefore);
         EXPECT_EQ(Messages().back(), kRestart);
-        EXPECT_EQ(drive.Log()[0].inBytes, std::min(c.answer, 32u));
         const Bytes saved = drive.SavedImage();
         ASSERT_EQ(saved.size(), c.chunks * kChunkSize);
         EXPECT_EQ(std::string(saved.end() - 24, saved.end()), c.chunks == 1 ? std::string(24, '\xFF') : kDriveId);
