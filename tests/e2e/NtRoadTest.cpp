@@ -200,12 +200,6 @@ TEST_F(Nt4Road, AdapterListThenBounceBufferTransfer) {
     EXPECT_EQ(Read("sum.txt").substr(0, first.size()), first);
 }
 
-}  // namespace
-}  // namespace e2e
-
-namespace e2e {
-namespace {
-
 // The whole flash on the NT road: the ctest entry e2e_nt_xp_flash serves e:
 // alone, drive 0/0 "MARROW  " "CDR-8400 FLASHER" "A054", A055 once flashed,
 // no fault. The record and saved image are left in the list's folder.
