@@ -81,7 +81,6 @@ TEST_F(FlashProcedure, HexImagesAreCheckedAndSentBySegment) {
     const struct { const char* what; std::string file, checkSum, header; std::size_t chunks; unsigned last; } cases[] = {
         {"id and 233 bytes of 00h", id + HexRecord(0, 0x100, Bytes(233, 0)) + kEndRecord, "655",
          "sSendBuf[30]=6   sSendBuf[31]=55", 16, 0x0F020},
-        {"id across a bank boundary", HexRecord(0, 0x7FF4, ToBytes(kDriveId)) + kEndRecord, "EE6C", ee6c, 16, 0x0F020},
         {"data ending on a segment's last byte", idAt100 + kSegmentRecord + zerosAtTop + kEndRecord, "EA70", ea70, 48,
          0x2F020},
         {"more segment records than the buffer has", idAt100 + Repeat(kSegmentRecord, 16) + kEndRecord, "EE6C", ee6c,
