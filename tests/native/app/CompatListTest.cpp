@@ -17,17 +17,16 @@ struct Parsed {
     CompatList list;
 };
 
+// The list as the program opens it: a file.
 Parsed Parse(const std::string& text) {
-    struct Memory {
-        const std::string& text;
-        size_t at;
-    } m{text, 0};
-    const auto next = [](void* context) -> int {
-        auto* mem = static_cast<Memory*>(context);
-        return mem->at < mem->text.size() ? static_cast<unsigned char>(mem->text[mem->at++]) : EOF;
-    };
     Parsed p;
-    p.rows = ReadCompatList(CharSource{next, &m}, p.list, p.warn);
+    std::FILE* fp = std::tmpfile();
+    EXPECT_NE(nullptr, fp);
+    if (fp == nullptr) return p;
+    std::fwrite(text.data(), 1, text.size(), fp);
+    std::rewind(fp);
+    p.rows = ReadCompatListFile(fp, p.list, p.warn);
+    std::fclose(fp);
     return p;
 }
 
@@ -36,6 +35,15 @@ const std::string kModel24 = "VENDOR  PRODUCT-16-CHARS";  // 8 + 16
 TEST(CompatListReader, TableOfLines) {
     const std::string longName(150, 'f');
     const std::string row = "\"" + kModel24 + "\",\"A054.hex\",";
+    // Windows line ends, and the byte-order mark that "UTF-8 with BOM" editors write.
+    const std::string crLf = row + "\"N\"\r\n\"M2\",\"B\r010.bin\",\"y\"\r\n", bom = "\xEF\xBB\xBF";
+    std::string elevenRows;  // the eleventh's switch is never read
+    std::vector<std::pair<std::string, std::string>> tenRows;
+    for (int i = 0; i <= 10; ++i) {
+        const std::string model = "M" + std::to_string(i), file = "F" + std::to_string(i) + ".hex";
+        elevenRows += "\"" + model + "\",\"" + file + "\",\"" + (i == 10 ? "Y" : "N") + "\"\n";
+        if (i < 10) tenRows.emplace_back(model, file);
+    }
     const struct {
         const char* name;
         std::string text;
@@ -63,6 +71,13 @@ TEST(CompatListReader, TableOfLines) {
         {"a 200-character line is cut, never overflowed", "\"M\",\"" + longName + "\",\"Y\"\n", 1, 1,
          {{"M", std::string(59, 'f')}}},
         {"empty file", "", 0, kUntouched, {}},
+        {"ten rows at most", elevenRows, 10, 0, tenRows},
+        {"CR LF reads like LF; a lone CR is a character of the name", crLf, 2, 1,
+         {{kModel24, "A054.hex"}, {"M2", "B\r010.bin"}}},
+        {"one mark at the start is skipped", bom + crLf, 2, 1, {{kModel24, "A054.hex"}, {"M2", "B\r010.bin"}}},
+        {"only one mark is skipped", bom + bom + crLf, 0, kUntouched, {}},
+        {"a cut mark is no row", "\xEF\xBB" + crLf, 0, kUntouched, {}},
+        {"a mark further down ends the list", row + "\"N\"\r\n" + bom + crLf, 1, 0, {{kModel24, "A054.hex"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,48 +88,6 @@ TEST(CompatListReader, TableOfLines) {
             EXPECT_EQ(c.expected[i].first, p.list.Model[i]) << "row " << i;
             EXPECT_EQ(c.expected[i].second, p.list.FirmwareFile[i]) << "row " << i;
         }
-    }
-}
-
-TEST(CompatListReader, ReadsTenRowsAtMost) {
-    for (int rows : {11, 20}) {
-        std::string text;
-        for (int i = 0; i < rows; ++i)
-            text += "\"M" + std::to_string(i) + "\",\"F" + std::to_string(i) + ".hex\",\"" + (i >= 10 ? "Y" : "N") + "\"\n";
-        Parsed p = Parse(text);
-        EXPECT_EQ(10, p.rows);
-        EXPECT_STREQ("M9", p.list.Model[9]);
-        EXPECT_STREQ("F9.hex", p.list.FirmwareFile[9]);
-        EXPECT_EQ(0, p.warn) << "rows past the tenth are not read, so their switches do not count";
-    }
-}
-
-// The list as the program opens it: a file, here with Windows line ends and
-// the byte-order mark that "UTF-8 with BOM" editors write.
-TEST(CompatListReader, FileWithCrLfAndByteOrderMark) {
-    const std::string rows = "\"" + kModel24 + "\",\"A054.hex\",\"N\"\r\n\"M2\",\"B\r010.bin\",\"y\"\r\n";
-    const std::string bom = "\xEF\xBB\xBF";
-    const struct { const char* name; std::string text; std::int32_t rows; } cases[] = {
-        {"CR LF reads like LF", rows, 2},
-        {"one mark at the start is skipped", bom + rows, 2},
-        {"only one mark is skipped", bom + bom + rows, 0},
-        {"a cut mark is no row", "\xEF\xBB" + rows, 0},
-        {"a mark further down ends the list", rows.substr(0, rows.find('\n') + 1) + bom + rows.substr(rows.find('\n') + 1), 1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::FILE* fp = std::tmpfile();
-        ASSERT_NE(nullptr, fp);
-        std::fwrite(c.text.data(), 1, c.text.size(), fp);
-        std::rewind(fp);
-        CompatList list;
-        std::int32_t warn = kUntouched;
-        EXPECT_EQ(c.rows, ReadCompatListFile(fp, list, warn));
-        std::fclose(fp);
-        if (c.rows != 2) continue;
-        EXPECT_EQ(kModel24, list.Model[0]);
-        EXPECT_STREQ("B\r010.bin", list.FirmwareFile[1]) << "a lone CR is a character of the name";
-        EXPECT_EQ(1, warn);
     }
 }
 

@@ -36,7 +36,6 @@ TEST(FindModelRow, First24CharactersAgainstEachRowInOrder) {
     EXPECT_EQ(1, FindModelRow(list, 3, "VENDOR  PRODUCT-16-CHARS(0)"));
     EXPECT_EQ(-1, FindModelRow(list, 1, "VENDOR  PRODUCT-16-CHARS(0)"));  // row count limits the search
     EXPECT_EQ(-1, FindModelRow(list, 3, "VENDOR  PRODUCT"));
-    EXPECT_EQ(-1, FindModelRow(list, 0, ""));
 }
 
 TEST(FirmwareRowForRevision, RowZeroPrefixesAndEverythingElse) {

@@ -85,8 +85,6 @@ TEST(MarrowfinCheck, ReportsWhatTheProgramWouldDoAndWhy) {
           "them apart"}},
         {"empty image", hex, "A054fw.hex", "", "A054", kCheckImageRejected,
          {"  log: ERR: input file format mismatched!", "Why      : the image file is empty (0 bytes)"}},
-        {"hex checksum", hex, "A054fw.hex", kIdRecord + ":0400000001020304F1\n" + kEnd, "A054", kCheckImageRejected,
-         {"Why      : line 2: bad record checksum: expected F2h, found F1h"}},
         {"hex digit", hex, "A054fw.hex", kIdRecord + "\n:04000000010G0304F2\n", "A054", kCheckImageRejected,
          {"Why      : line 3: 'G' is not a hex digit"}},
         {"hex record type", hex, "A054fw.hex", ":00000004FC\n", "A054", kCheckImageRejected,
