@@ -134,12 +134,10 @@ Bytes Inquiry(std::uint8_t type, const char* rev = "1.00") {
     return b;
 }
 
-// The ASPI layer: adapters with their SRB_Status, alignment mask and target
-// count (HA_Unique bytes 0 and 3); targets below `drives` are CD-ROM drives,
-// the others answer that there is no device. Commands are answered with
-// INQUIRY data, of a unit that is not connected (25h) for target 1 of
-// adapter 2, and end with `g_finalStatus`, 50 ms later when `g_later` (so
-// that a caller that does not wait reads SS_PENDING).
+// The ASPI layer: adapters with their SRB_Status, alignment mask, target
+// count and CD-ROM drives from target 0 up. Target 1 of adapter 2 answers
+// INQUIRY as a unit that is not connected (25h). A command finishes 50 ms
+// late when `g_later`, so that a caller that does not wait reads SS_PENDING.
 struct Adapter {
     std::uint8_t status, targets, drives, align = 0;
 };
@@ -260,8 +258,7 @@ struct Letters : TestPlatform {
 };
 
 // Runs a scan and answers its entries, each as `describe` puts it and a
-// space, after the checks every scan owes: entries only in the table and
-// within it, the model copied, none left after the release.
+// space, after the checks every scan owes.
 template <class Describe>
 std::string Scan(CDeviceAccess& device, TestPlatform& platform, BYTE transport, BYTE legacy, Describe describe) {
     DriveTable table{{}, -1};
