@@ -1,6 +1,7 @@
 // CDeviceAccess's commands, DiscoverDrives and ReleaseDrives over the test
 // platform's fake pass-through device calls behind drive letters and its
-// fake ASPI entry points.
+// fake ASPI entry points; LoadAspiLibrary and ReleaseDeviceAccess against
+// stand-in layers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,15 +125,48 @@ TEST_F(PassThrough, FailureCopiesSenseAndRefusalsSendNothing) {
     EXPECT_EQ(Bytes(16, 0), Bytes(sense, sense + 16));
 }
 
-SRB_ExecSCSICmd g_seen;  // the request as it was sent
-std::uint8_t g_finalStatus;
-bool g_later;  // finish 50 ms later, so that a caller that does not wait reads SS_PENDING
+// INQUIRY data: byte 0, the model at 8 and the revision at 32, space-padded.
+Bytes Inquiry(std::uint8_t type, const char* rev = "1.00") {
+    Bytes b(36, ' ');
+    b[0] = type;
+    std::memcpy(&b[8], "ACME    CD-ROM", 14);
+    std::memcpy(&b[32], rev, 4);
+    return b;
+}
+
+// The ASPI layer: adapters with their SRB_Status, alignment mask, target
+// count and CD-ROM drives from target 0 up. Target 1 of adapter 2 answers
+// INQUIRY as a unit that is not connected (25h). A command finishes 50 ms
+// late when `g_later`, so that a caller that does not wait reads SS_PENDING.
+struct Adapter {
+    std::uint8_t status, targets, drives, align = 0;
+};
+std::vector<Adapter> g_adapters;
+std::uint32_t g_supportInfo;
+std::string g_probed;  // "<ha><target> " per device type probe
+SRB_ExecSCSICmd g_seen;  // the last command as it was sent
+std::uint8_t g_finalStatus = SS_COMP;
+bool g_later;
 std::thread g_completer;
 
-std::uint32_t ASPI_CALL Execute(void* p) {
+std::uint32_t ASPI_CALL SupportInfo() { return g_supportInfo; }
+
+std::uint32_t ASPI_CALL Send(void* p) {
+    auto* h = static_cast<std::uint8_t*>(p);  // SRB_Cmd, SRB_Status, SRB_HaId; the target at 8
+    if (h[0] == SC_HA_INQUIRY) {
+        auto* srb = static_cast<SRB_HAInquiry*>(p);
+        srb->HA_Unique[0] = g_adapters.at(h[2]).align, srb->HA_Unique[3] = g_adapters.at(h[2]).targets;
+        return h[1] = g_adapters.at(h[2]).status;
+    }
+    if (h[0] == SC_GET_DEV_TYPE) {
+        g_probed += std::to_string(h[2]) + std::to_string(h[8]) + " ";
+        static_cast<SRB_GDEVBlock*>(p)->SRB_DeviceType = DTYPE_CDROM;
+        return h[1] = h[8] < g_adapters.at(h[2]).drives ? SS_COMP : SS_NO_DEVICE;
+    }
     auto* srb = static_cast<SRB_ExecSCSICmd*>(p);
     g_seen = *srb;
     std::memset(srb->SenseArea, 0x5A, sizeof srb->SenseArea);  // must stay inside the request
+    std::memcpy(srb->SRB_BufPointer, Inquiry(h[2] == 2 && h[8] == 1 ? 0x25 : 0x05).data(), 36);
     if (!g_later) return srb->SRB_Status = g_finalStatus;
     g_completer = std::thread([srb] {
         Sleep(50);
@@ -142,8 +176,6 @@ std::uint32_t ASPI_CALL Execute(void* p) {
     return SS_PENDING;
 }
 
-std::uint32_t ASPI_CALL OneAdapter() { return 0x0101; }
-
 TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
     const struct { bool loaded, later; std::uint8_t flags, status; int expected; } cases[] = {
         {true, false, SRB_DIR_IN, SS_COMP, 1}, {true, false, SRB_DIR_OUT, SS_ERR, 0},
@@ -152,8 +184,8 @@ TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.later ? "pending" : "at once") << ", status " << int(c.status));
         TestPlatform platform;
-        platform.aspiEntryPoints = {{"GetASPI32SupportInfo", TestPlatform::EntryPoint(OneAdapter)},
-                                    {"SendASPI32Command", TestPlatform::EntryPoint(Execute)}};
+        platform.aspiEntryPoints = {{"GetASPI32SupportInfo", TestPlatform::EntryPoint(SupportInfo)},
+                                    {"SendASPI32Command", TestPlatform::EntryPoint(Send)}};
         CDeviceAccess device(platform);  // with no layer loaded, nothing can be sent
         if (c.loaded) {
             ASSERT_TRUE(device.LoadAspiLibrary(nullptr, TransportAspi));
@@ -176,15 +208,6 @@ TEST(ExecuteAspi, RequestBlockAndResultFromSrbStatusOnBothPaths) {
         EXPECT_EQ(0, std::memcmp(&want, &g_seen, sizeof want));
         EXPECT_NE(nullptr, g_seen.SRB_PostProc);
     }
-}
-
-// INQUIRY data: byte 0, the model at 8 and the revision at 32, space-padded.
-Bytes Inquiry(std::uint8_t type, const char* rev = "1.00") {
-    Bytes b(36, ' ');
-    b[0] = type;
-    std::memcpy(&b[8], "ACME    CD-ROM", 14);
-    std::memcpy(&b[32], rev, 4);
-    return b;
 }
 
 struct LetterCase {
@@ -234,6 +257,25 @@ struct Letters : TestPlatform {
     std::uint8_t firstByteBefore = 0;
 };
 
+// Runs a scan and answers its entries, each as `describe` puts it and a
+// space, after the checks every scan owes.
+template <class Describe>
+std::string Scan(CDeviceAccess& device, TestPlatform& platform, BYTE transport, BYTE legacy, Describe describe) {
+    DriveTable table{{}, -1};
+    DiscoverDrives(device, table, transport, legacy);
+    EXPECT_LE(table.nCount, kMaxDrives) << "written past the table";
+    EXPECT_EQ(table.nCount, platform.entryAllocs - platform.entryFrees) << "an entry kept outside the table";
+    std::string entries;
+    for (int i = 0; i < std::min(table.nCount, kMaxDrives); ++i) {
+        EXPECT_STREQ("ACME    CD-ROM          ", table.pEntries[i]->ModelName);
+        entries += describe(*table.pEntries[i]) + " ";
+    }
+    ReleaseDrives(platform, table);
+    EXPECT_EQ(platform.entryAllocs, platform.entryFrees) << "an entry outlives the release";
+    EXPECT_EQ(0, table.nCount);
+    return entries;
+}
+
 TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
     const std::string all = "abcdefghijklmnopqrstuvwxyz";
     const Bytes five = Inquiry(0x05);
@@ -258,28 +300,16 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
     for (const LetterCase& c : cases) {
         SCOPED_TRACE(c.name);
         Letters fake(c);
-        DriveTable table{{}, -1};
         CDeviceAccess device(fake);
-        DiscoverDrives(device, table, TransportPassThrough, c.legacy);
-        ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
-        EXPECT_EQ(table.nCount, fake.entryAllocs - fake.entryFrees) << "an entry kept outside the table";
+        EXPECT_EQ(c.entries, Scan(device, fake, TransportPassThrough, c.legacy, [&c](const DriveEntry& e) {
+                      EXPECT_EQ(c.mask, e.AlignMask);
+                      return TestPlatform::LetterOf(e.hDevice) + std::to_string(e.HID) + ":" + std::to_string(e.TID) +
+                             "/" + e.Revision;
+                  }));
         EXPECT_EQ(c.opened, fake.opened);
         for (std::size_t i = 0; i < fake.openArgs.size(); i += 5)
             EXPECT_EQ((std::vector<DWORD>{GENERIC_READ | GENERIC_WRITE, 3, OPEN_EXISTING, 0, 1}),
                       std::vector<DWORD>(fake.openArgs.begin() + i, fake.openArgs.begin() + i + 5));
-        std::string entries;
-        for (int i = 0; i < table.nCount; ++i) {
-            const DriveEntry& e = *table.pEntries[i];
-            entries += TestPlatform::LetterOf(e.hDevice) + std::to_string(e.HID) + ":" + std::to_string(e.TID) + "/" +
-                       e.Revision + " ";
-            EXPECT_EQ(c.mask, e.AlignMask);
-            EXPECT_STREQ("ACME    CD-ROM          ", e.ModelName);
-            EXPECT_EQ(0, std::count(fake.closed.begin(), fake.closed.end(), e.hDevice)) << "closed while kept";
-        }
-        EXPECT_EQ(c.entries, entries);
-        ReleaseDrives(fake, table);
-        EXPECT_EQ(fake.entryAllocs, fake.entryFrees) << "an entry outlives the release";
-        EXPECT_EQ(0, table.nCount);
         for (char letter : fake.opened)  // every handle opened is closed once, by the scan or by the release
             EXPECT_EQ(c.openable.find(letter) != std::string::npos ? 1 : 0,
                       std::count(fake.closed.begin(), fake.closed.end(), TestPlatform::LetterHandle(letter))) << letter;
@@ -289,36 +319,6 @@ TEST(DiscoverLetters, BothNtWaysFindOpticalDrivesAndCloseEachHandleOnce) {
         EXPECT_EQ(0, std::memcmp(&want, &fake.sent, sizeof want));
         EXPECT_EQ(0xFF, fake.firstByteBefore) << "data not prefilled";
     }
-}
-
-// The ASPI layer: adapters with their SRB_Status, alignment mask and target
-// count (HA_Unique bytes 0 and 3); targets below `drives` are CD-ROM drives,
-// the others answer that there is no device. Target 1 of adapter 2 answers
-// INQUIRY as a unit that is not connected (25h).
-struct Adapter {
-    std::uint8_t status, targets, drives, align = 0;
-};
-std::vector<Adapter> g_adapters;
-std::uint32_t g_supportInfo;
-std::string g_probed;  // "<ha><target> " per device type probe
-
-std::uint32_t ASPI_CALL SupportInfo() { return g_supportInfo; }
-
-std::uint32_t ASPI_CALL Send(void* p) {
-    auto* h = static_cast<std::uint8_t*>(p);  // SRB_Cmd, SRB_Status, SRB_HaId; the target at 8
-    const Adapter& a = g_adapters.at(h[2]);
-    if (h[0] == SC_HA_INQUIRY) {
-        auto* srb = static_cast<SRB_HAInquiry*>(p);
-        srb->HA_Unique[0] = a.align, srb->HA_Unique[3] = a.targets;
-        return h[1] = a.status;
-    }
-    if (h[0] == SC_GET_DEV_TYPE) {
-        g_probed += std::to_string(h[2]) + std::to_string(h[8]) + " ";
-        static_cast<SRB_GDEVBlock*>(p)->SRB_DeviceType = DTYPE_CDROM;
-        return h[1] = h[8] < a.drives ? SS_COMP : SS_NO_DEVICE;
-    }
-    std::memcpy(static_cast<SRB_ExecSCSICmd*>(p)->SRB_BufPointer, Inquiry(h[2] == 2 && h[8] == 1 ? 0x25 : 0x05).data(), 36);
-    return h[1] = SS_COMP;
 }
 
 // Adapters that do not answer SS_COMP are skipped, one that leaves the target
@@ -336,26 +336,50 @@ TEST(DiscoverAspi, TargetsOfReadyAdaptersUpToAFullTable) {
                                     {"SendASPI32Command", TestPlatform::EntryPoint(Send)}};
         CDeviceAccess device(platform);
         ASSERT_TRUE(device.LoadAspiLibrary(nullptr, TransportAspi));
-        g_adapters = c.adapters;
+        g_adapters = c.adapters, g_later = false, g_finalStatus = SS_COMP;
         g_supportInfo = c.support | static_cast<std::uint32_t>(c.adapters.size());
         g_probed.clear();
-        DriveTable table{{}, -1};
-        DiscoverDrives(device, table, TransportAspi, 0);
-        ASSERT_LE(table.nCount, kMaxDrives) << "written past the table";
-        EXPECT_EQ(table.nCount, platform.entryAllocs - platform.entryFrees) << "an entry kept outside the table";
-        EXPECT_TRUE(platform.events.empty()) << "an INQUIRY's event is left open";
+        EXPECT_EQ(c.entries, Scan(device, platform, TransportAspi, 0, [](const DriveEntry& e) {
+                      EXPECT_EQ(nullptr, e.hDevice);
+                      return std::to_string(e.HID) + ":" + std::to_string(e.TID) + "/" + std::to_string(e.AlignMask);
+                  }));
         EXPECT_EQ(c.probed, g_probed);
-        std::string entries;
-        for (int i = 0; i < table.nCount; ++i) {
-            const DriveEntry& e = *table.pEntries[i];
-            entries += std::to_string(e.HID) + ":" + std::to_string(e.TID) + "/" + std::to_string(e.AlignMask) + " ";
-            EXPECT_EQ(nullptr, e.hDevice);
-            EXPECT_STREQ("ACME    CD-ROM          ", e.ModelName);
-        }
-        EXPECT_EQ(c.entries, entries);
-        ReleaseDrives(platform, table);
-        EXPECT_EQ(platform.entryAllocs, platform.entryFrees) << "an entry outlives the release";
         EXPECT_TRUE(platform.closed.empty());
+    }
+}
+
+// Wine's wnaspi32 is disabled and there is none here, so WNASPI32 is missing;
+// the test platform loads the stand-in aspi_half.dll (no SendASPI32Command)
+// or aspi_full.dll (both entry points) in its place.
+TEST(AspiLibrary, LoadsTheLayerOrSaysWhyNot) {
+    ASSERT_EQ(nullptr, LoadLibraryA("WNASPI32")) << "the test needs WNASPI32 to be missing";
+    const HWND owner = reinterpret_cast<HWND>(77);
+    const struct { BYTE transport; const char* library; BOOL loaded; const char* box; UINT style; } cases[] = {
+        {TransportPassThrough, "", TRUE, "", 0},  // needs no layer
+        {TransportAspi, "", FALSE, "No find the dynamic library!!|Error!!", MB_ICONINFORMATION},
+        {TransportAspi, "aspi_half", FALSE, "Cannot Load Dynamic Library!!!|Error!", MB_OKCANCEL},
+        {TransportAspi, "aspi_full", TRUE, "", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.library);
+        TestPlatform platform;  // answers every box with OK: the load still failed
+        platform.aspiLibrary = c.library;
+        CDeviceAccess device(platform);
+        EXPECT_EQ(c.loaded, device.LoadAspiLibrary(owner, c.transport));
+        // A layer without both entry points stays loaded until the release.
+        const std::string dll = std::string(c.library) + ".dll";
+        EXPECT_EQ(*c.library ? GetModuleHandleA(dll.c_str()) : nullptr, device.AspiModule());
+        ASSERT_EQ(*c.box ? 1u : 0u, platform.boxes.size());
+        for (const auto& b : platform.boxes) {
+            EXPECT_EQ(c.box, b.text + "|" + b.caption);
+            EXPECT_EQ(owner, b.owner);
+            EXPECT_EQ(c.style, b.style);
+        }
+        EXPECT_EQ(*c.library && c.loaded, device.HasAspiEntryPoints());
+        for (int release = 0; release < 2; ++release) EXPECT_TRUE(device.ReleaseDeviceAccess());
+        EXPECT_EQ(nullptr, device.AspiModule());
+        EXPECT_FALSE(device.HasAspiEntryPoints()) << "entry points left after the release";
+        EXPECT_EQ(nullptr, GetModuleHandleA(dll.c_str()));
     }
 }
 
