@@ -376,6 +376,11 @@ TEST(AspiLibrary, LoadsTheLayerOrSaysWhyNot) {
             EXPECT_EQ(c.style, b.style);
         }
         EXPECT_EQ(*c.library && c.loaded, device.HasAspiEntryPoints());
+        if (device.HasAspiEntryPoints()) {  // each name reaches its own function: swapped, they would only hang a run
+            SRB_HAInquiry srb{};
+            EXPECT_EQ(0x0102u, device.GetASPI32SupportInfo());
+            EXPECT_EQ(0x04u, device.SendASPI32Command(&srb));
+        }
         for (int release = 0; release < 2; ++release) EXPECT_TRUE(device.ReleaseDeviceAccess());
         EXPECT_EQ(nullptr, device.AspiModule());
         EXPECT_FALSE(device.HasAspiEntryPoints()) << "entry points left after the release";
