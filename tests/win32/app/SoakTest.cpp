@@ -33,11 +33,17 @@ Plan Draw(std::uint32_t seed) {
     const bool nt = (r() & 1) != 0;
     Plan p{nt, vdrive::aspi::ParseLayerConfig("adapter 0\ndrive 0 0 \"MARROW  \" \"FIN-52M CDROM\" \"A054\" after=\"A055\"\n")};
     vdrive::FaultPlan& f = p.config.drives.at(0).drive.faults;
-    if (r() % 4 == 0) { const std::uint64_t n = 1 + r() % 12; f.FailCommand(n, sense()); }
+    if (r() % 4 == 0) {
+        const std::uint64_t n = 1 + r() % 12;  // drawn before the sense: arguments have no order
+        f.FailCommand(n, sense());
+    }
     if (r() % 4 == 0) f.VanishAfter(r() % 12);
     if (r() % 4 == 0) f.LoseAnswer(1 + r() % 12);
     for (std::uint32_t c = 0; c < kChunks; ++c)
-        if (r() % 5 == 0) { const std::uint32_t times = 1 + r() % 7; f.FailChunkAt(32 + 4096 * c, times == 7 ? f.kAlways : times, sense()); }
+        if (r() % 5 == 0) {
+            const std::uint32_t times = 1 + r() % 7;
+            f.FailChunkAt(kHeaderSize + kChunkSize * c, times == 7 ? f.kAlways : times, sense());
+        }
     if (r() % 16 == 0) f.FailInquiry(sense());
     if (r() % 8 == 0) f.FailHeader(sense());
     if (r() % 8 == 0) f.FailSave(sense());
@@ -45,8 +51,8 @@ Plan Draw(std::uint32_t seed) {
 }
 
 std::string Image() {
-    std::string image(kChunks * 4096 - 1000, '\0');
-    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + i / 4096);
+    std::string image(kChunks * kChunkSize - 1000, '\0');
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + i / kChunkSize);
     return image.replace(100, 24, kModel).replace(200, 4, "A054");
 }
 
@@ -134,7 +140,7 @@ TEST_F(Soak, EveryRunEndsAsItsPlanSaysAndNothingGrows) {
     std::printf("soak: %d runs from seed %u\n", runs, first);
     const std::string image = Image();
     std::vector<std::uint8_t> sent(image.begin(), image.end());
-    sent.resize(kChunks * 4096, 0xFF);
+    sent.resize(kChunks * kChunkSize, 0xFF);
     WriteFile("A054.bin", image), WriteFile("sum.txt", ""), WriteList({{kModel, "A054.bin"}});
     std::uint16_t total = 0;
     const int base = std::max(1, runs / 10);
